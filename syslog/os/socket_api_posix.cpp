@@ -8,6 +8,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <string>
 
 #include "syslog/os/socket_api.h"
 
@@ -214,6 +215,14 @@ IoResult SocketApi::Send(SocketHandle handle, const uint8_t* data, size_t length
 
 IoResult SocketApi::SendTo(SocketHandle handle, const uint8_t* data, size_t length,
                            const SocketAddress& to) {
+  // Linux delivers a datagram for 0.0.0.0 (or ::) to this host; Windows
+  // refuses that address, and a control with no RemoteHost must not quietly
+  // talk to local services.
+  bool unspecified = true;
+  for (size_t i = 0; i < (to.family == Family::kIpv4 ? 4u : 16u); ++i) {
+    if (to.bytes[i] != 0) unspecified = false;
+  }
+  if (unspecified) return {10049, 0};
   sockaddr_storage storage;
   const socklen_t address_length = ToSockaddr(to, &storage);
   const ssize_t sent = ::sendto(static_cast<int>(handle), data, length, MSG_NOSIGNAL,
@@ -297,14 +306,19 @@ std::string SocketApi::AddressText(const SocketAddress& address) {
                   address.bytes[2], address.bytes[3]);
     return text;
   }
+  // The scope is written as its number, as Windows does, not as an
+  // interface name.
+  SocketAddress unscoped = address;
+  unscoped.scope_id = 0;
   sockaddr_storage storage;
-  const socklen_t length = ToSockaddr(address, &storage);
+  const socklen_t length = ToSockaddr(unscoped, &storage);
   char text[60];
   if (::getnameinfo(reinterpret_cast<sockaddr*>(&storage), length, text, sizeof text, nullptr, 0,
                     NI_NUMERICHOST) != 0) {
     return {};
   }
-  return text;
+  if (address.scope_id == 0) return text;
+  return std::string(text) + "%" + std::to_string(address.scope_id);
 }
 
 std::string SocketApi::HostName() {
