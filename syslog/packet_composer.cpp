@@ -1,6 +1,5 @@
 #include "syslog/packet_composer.h"
 
-#include <cstdio>
 
 namespace ostrel {
 namespace {
@@ -17,11 +16,21 @@ uint8_t PriorityValue(int16_t facility, int16_t severity) {
 
 std::string ComposeHeader(const HeaderTime& time) {
   if (time.month < 1 || time.month > 12) return {};
-  // Fields are clamped into two digits so a bad clock cannot widen the header.
-  auto two = [](int value) { return value < 0 ? 0 : value % 100; };
-  char header[17];
-  std::snprintf(header, sizeof header, "%s%2d %02d:%02d:%02d ", kMonths[time.month - 1],
-                two(time.day), two(time.hour), two(time.minute), two(time.second));
+  // Fields are held to two digits so a bad clock cannot widen the header.
+  auto two = [](std::string& out, int value, char pad) {
+    value = value < 0 ? 0 : value % 100;
+    out.push_back(value < 10 ? pad : static_cast<char>('0' + value / 10));
+    out.push_back(static_cast<char>('0' + value % 10));
+  };
+  std::string header(kMonths[time.month - 1]);
+  two(header, time.day, ' ');
+  header.push_back(' ');
+  two(header, time.hour, '0');
+  header.push_back(':');
+  two(header, time.minute, '0');
+  header.push_back(':');
+  two(header, time.second, '0');
+  header.push_back(' ');
   return header;
 }
 
@@ -29,11 +38,12 @@ std::string ComposePacket(int16_t facility, int16_t severity, const HeaderTime& 
                           std::string_view host, std::string_view message) {
   std::string header = ComposeHeader(time);
   if (header.empty()) return {};
-  char priority[8];
-  std::snprintf(priority, sizeof priority, "<%u>", unsigned{PriorityValue(facility, severity)});
   std::string packet;
-  packet.reserve(24 + host.size() + message.size());
-  packet.append(priority).append(header).append(host).append(" ").append(message);
+  packet.reserve(6 + header.size() + host.size() + message.size());
+  packet.push_back('<');
+  packet.append(std::to_string(unsigned{PriorityValue(facility, severity)}));
+  packet.push_back('>');
+  packet.append(header).append(host).append(" ").append(message);
   return packet;
 }
 

@@ -98,9 +98,13 @@ void AppendUtf8(std::string& out, char32_t c) {
 
 std::string WideToUtf8(std::u16string_view text) {
   std::string out;
-  out.reserve(text.size());
+  out.reserve(text.size() + text.size() / 2);
   for (size_t i = 0; i < text.size(); ++i) {
     char32_t c = text[i];
+    if (c < 0x80) {
+      out.push_back(static_cast<char>(c));
+      continue;
+    }
     if (c >= 0xD800 && c <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 &&
         text[i + 1] <= 0xDFFF) {
       c = 0x10000 + ((c - 0xD800) << 10) + (text[i + 1] - 0xDC00);
