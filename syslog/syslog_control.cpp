@@ -454,7 +454,7 @@ Status SysLog::Save(PropertyBag* bag) {
   if (!bag) return kPointer;
   std::u16string remote_host;
   if (Status status = get_RemoteHost(&remote_host); Failed(status)) return status;
-  (*bag)[u"LocalPort"] = Variant::Int32(engine_.LocalPort());
+  (*bag)[u"LocalPort"] = Variant::Int32(engine_.stored_local_port());
   (*bag)[u"RemoteHost"] = Variant::String(std::move(remote_host));
   (*bag)[u"RemotePort"] = Variant::Int32(engine_.remote_port());
   return kOk;

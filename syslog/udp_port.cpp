@@ -170,6 +170,9 @@ int UDPPort::Close() {
 
 int UDPPort::DrainAndClose() {
   const uint64_t generation = socket_generation_;
+  // The drain reads everything itself; a handler's event processing must not
+  // start a second loop on the same socket.
+  window_->SetReadEnabled(false);
   ReceiveLoop(/*draining=*/true);
   // A handler of the drain may have closed the socket itself, or closed it
   // and opened a new one; that one is not ours to close.

@@ -37,6 +37,7 @@ class UDPPort : public SocketCore {
   std::string RemoteHostText();
   int32_t LocalPort();
   int32_t remote_port() const { return remote_port_; }
+  int32_t stored_local_port() const { return local_port_; }
 
   // Events of this layer that are not part of the control's interface.
   std::function<void(const uint8_t*, size_t, const std::string&, int32_t)> on_raw_data;
