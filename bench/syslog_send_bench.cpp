@@ -89,8 +89,8 @@ void BM_PlainSendTo(benchmark::State& state) {
                              " Service Control Manager: The Print Spooler service entered the "
                              "running state.";
   for (auto _ : state) {
-    if (::sendto(fd, packet.data(), packet.size(), 0, reinterpret_cast<sockaddr*>(&to),
-                 sizeof to) < 0) {
+    if (::sendto(fd, packet.data(), packet.size(), 0, reinterpret_cast<sockaddr*>(&to), sizeof to) <
+        0) {
       state.SkipWithError("sendto failed");
       break;
     }

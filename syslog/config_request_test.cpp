@@ -46,9 +46,15 @@ TEST(ConfigRequest, ReadsBooleansAndNumbers) {
     EXPECT_FALSE(ConfigBool(falsity)) << falsity;
   }
   const std::pair<const char*, int32_t> numbers[] = {
-      {"42", 42},           {"+7", 7},           {"-15x", -15},
-      {"", 0},              {"abc", 0},          {"-", 0},
-      {" 5", 0},            {"12 34", 12},       {"99999999999", 2147483647},
+      {"42", 42},
+      {"+7", 7},
+      {"-15x", -15},
+      {"", 0},
+      {"abc", 0},
+      {"-", 0},
+      {" 5", 0},
+      {"12 34", 12},
+      {"99999999999", 2147483647},
       {"-99999999999", -2147483647 - 1},
   };
   for (const auto& [text, value] : numbers) EXPECT_EQ(ConfigNumber(text), value) << text;

@@ -42,8 +42,10 @@ class SysLogFactory final : public IClassFactory {
     return status;
   }
   Status LockServer(bool lock) override {
-    if (lock) LockModule();
-    else UnlockModule();
+    if (lock)
+      LockModule();
+    else
+      UnlockModule();
     return kOk;
   }
 };

@@ -82,17 +82,16 @@ TEST_F(Library, ExportsOnlyItsEntryPoints) {
     }
   }
   ASSERT_EQ(::pclose(pipe), 0);
-  EXPECT_EQ(exported, (std::set<std::string>{"DllCanUnloadNow", "DllGetClassObject",
-                                             "DllRegisterServer", "DllUnregisterServer",
-                                             "GetErrorInfo"}));
+  EXPECT_EQ(exported,
+            (std::set<std::string>{"DllCanUnloadNow", "DllGetClassObject", "DllRegisterServer",
+                                   "DllUnregisterServer", "GetErrorInfo"}));
 }
 
 TEST_F(Library, RegistersAndCreatesThroughEveryProgrammaticIdentifier) {
   auto register_server = Entry<Status (*)()>("DllRegisterServer");
   auto unregister_server = Entry<Status (*)()>("DllUnregisterServer");
   auto can_unload = Entry<Status (*)()>("DllCanUnloadNow");
-  auto get_class_object =
-      Entry<Status (*)(const Guid&, const Guid&, void**)>("DllGetClassObject");
+  auto get_class_object = Entry<Status (*)(const Guid&, const Guid&, void**)>("DllGetClassObject");
   ASSERT_TRUE(register_server && unregister_server && can_unload && get_class_object);
 
   ASSERT_EQ(register_server(), kOk);

@@ -73,7 +73,7 @@ std::string CodeDescription(int code);
 
 constexpr int32_t ErrorNumber(int code) { return code <= 10000 ? code + 20001 : code + 15001; }
 constexpr Status StatusForCode(int code) {
-  return code == 0 ? kOk
+  return code == 0                    ? kOk
          : code == code::kOutOfMemory ? kControlOutOfMemory
                                       : StatusForErrorNumber(ErrorNumber(code));
 }

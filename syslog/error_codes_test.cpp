@@ -42,9 +42,9 @@ TEST(ErrorCodes, DescriptionsComeFromTheWinsockTable) {
 
 TEST(ErrorCodes, ErrnoMapsToItsWinsockTwin) {
   const std::pair<int, int> cases[] = {
-      {EADDRINUSE, 10048}, {EADDRNOTAVAIL, 10049}, {ECONNREFUSED, 10054}, {EMSGSIZE, 10040},
-      {EWOULDBLOCK, 10035}, {EACCES, 10013},       {EPERM, 10013},        {ENOBUFS, 10055},
-      {ENETUNREACH, 10051}, {EINVAL, 10022},       {ENOTSOCK, 10038},     {EHOSTUNREACH, 10065},
+      {EADDRINUSE, 10048},  {EADDRNOTAVAIL, 10049}, {ECONNREFUSED, 10054}, {EMSGSIZE, 10040},
+      {EWOULDBLOCK, 10035}, {EACCES, 10013},        {EPERM, 10013},        {ENOBUFS, 10055},
+      {ENETUNREACH, 10051}, {EINVAL, 10022},        {ENOTSOCK, 10038},     {EHOSTUNREACH, 10065},
       {EDEADLK, 10107},
   };
   for (const auto& [error, code] : cases) {

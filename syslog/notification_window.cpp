@@ -56,7 +56,8 @@ void NotificationWindow::Deliver(int event) {
 }
 
 void NotificationWindow::WaitStep(int wait_ms) {
-  QAbstractEventDispatcher* dispatcher = QAbstractEventDispatcher::instance(QThread::currentThread());
+  QAbstractEventDispatcher* dispatcher =
+      QAbstractEventDispatcher::instance(QThread::currentThread());
   if (dispatcher == nullptr) return;
   if (dispatcher->processEvents(QEventLoop::AllEvents)) return;
   if (wait_ms <= 0) return;

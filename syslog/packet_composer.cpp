@@ -1,6 +1,5 @@
 #include "syslog/packet_composer.h"
 
-
 namespace ostrel {
 namespace {
 

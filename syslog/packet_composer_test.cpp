@@ -106,10 +106,13 @@ TEST_F(Composer, HostTextIsTheLocalAddressWithoutHostname) {
 }
 
 TEST_F(Composer, MessageIsConvertedByTheCodePageAndCutAtAZero) {
-  EXPECT_EQ(Sent(23, 6, u"caf\u00e9 \u20ac"), "<190>Mar  5 00:00:09 " + host_ + " caf\xc3\xa9 \xe2\x82\xac");
-  EXPECT_EQ(Sent(23, 6, std::u16string(u"kept\0lost", 9)), "<190>Mar  5 00:00:09 " + host_ + " kept");
+  EXPECT_EQ(Sent(23, 6, u"caf\u00e9 \u20ac"),
+            "<190>Mar  5 00:00:09 " + host_ + " caf\xc3\xa9 \xe2\x82\xac");
+  EXPECT_EQ(Sent(23, 6, std::u16string(u"kept\0lost", 9)),
+            "<190>Mar  5 00:00:09 " + host_ + " kept");
   ASSERT_EQ(ConfigOf(control_.get(), "CodePage=1252"), "");
-  EXPECT_EQ(Sent(23, 6, u"caf\u00e9 \u20ac \u65e5"), "<190>Mar  5 00:00:09 " + host_ + " caf\xe9 \x80 ?");
+  EXPECT_EQ(Sent(23, 6, u"caf\u00e9 \u20ac \u65e5"),
+            "<190>Mar  5 00:00:09 " + host_ + " caf\xe9 \x80 ?");
 }
 
 TEST(ComposeHeader, IsAlwaysSixteenBytesOrNothing) {

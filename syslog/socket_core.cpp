@@ -27,9 +27,9 @@ struct TrafficTypeName {
   const char* name;
   int32_t value;
 };
-constexpr TrafficTypeName kTrafficTypes[] = {{"BestEffort", 0}, {"Background", 1},
+constexpr TrafficTypeName kTrafficTypes[] = {{"BestEffort", 0},      {"Background", 1},
                                              {"ExcellentEffort", 2}, {"AudioVideo", 3},
-                                             {"Voice", 4}, {"Control", 5}};
+                                             {"Voice", 4},           {"Control", 5}};
 
 }  // namespace
 
@@ -68,18 +68,24 @@ int SocketCore::ApplyConfig(const ConfigRequest& request, std::string* result) {
   const std::string& name = request.name;
   const std::string& value = request.value;
   auto boolean = [&](bool& setting) {
-    if (request.query) *result = ConfigBoolText(setting);
-    else setting = ConfigBool(value);
+    if (request.query)
+      *result = ConfigBoolText(setting);
+    else
+      setting = ConfigBool(value);
     return 0;
   };
   auto number = [&](int32_t& setting) {
-    if (request.query) *result = Number(setting);
-    else setting = ConfigNumber(value);
+    if (request.query)
+      *result = Number(setting);
+    else
+      setting = ConfigNumber(value);
     return 0;
   };
   auto text = [&](std::string& setting) {
-    if (request.query) *result = setting;
-    else setting = value;
+    if (request.query)
+      *result = setting;
+    else
+      setting = value;
     return 0;
   };
 
@@ -87,8 +93,10 @@ int SocketCore::ApplyConfig(const ConfigRequest& request, std::string* result) {
   if (NameIs(name, "AbsoluteTimeout")) return boolean(absolute_timeout_);
   if (NameIs(name, "TimeoutInMilliseconds")) {
     // The control's timeout is always 0, so the unit changes nothing visible.
-    if (request.query) *result = timeout_in_milliseconds_ ? "1" : "0";
-    else timeout_in_milliseconds_ = ConfigBool(value);
+    if (request.query)
+      *result = timeout_in_milliseconds_ ? "1" : "0";
+    else
+      timeout_in_milliseconds_ = ConfigBool(value);
     return 0;
   }
   if (NameIs(name, "WinsockStatus")) {
@@ -132,8 +140,10 @@ int SocketCore::ApplyConfig(const ConfigRequest& request, std::string* result) {
     return 0;
   }
   if (NameIs(name, "CharsetMode")) {
-    if (request.query) *result = Number(charset_mode_);
-    else charset_mode_ = static_cast<uint8_t>(ConfigNumber(value));
+    if (request.query)
+      *result = Number(charset_mode_);
+    else
+      charset_mode_ = static_cast<uint8_t>(ConfigNumber(value));
     return 0;
   }
   return Fail(code::kUnknownConfig, text::kUnknownConfig);

@@ -229,7 +229,8 @@ Status SysLog::put_RemotePort(int32_t value) {
 Status SysLog::get_PacketInPacketB(Variant* value) {
   Begin();
   if (!value) return kPointer;
-  if (InDesignMode()) return FailWith(kStatusRuntimeOnly, text::kRuntimeOnly, help::kPacketInPacketB);
+  if (InDesignMode())
+    return FailWith(kStatusRuntimeOnly, text::kRuntimeOnly, help::kPacketInPacketB);
   if (packet_in_ == nullptr) {
     *value = Variant();
   } else {
@@ -240,7 +241,8 @@ Status SysLog::get_PacketInPacketB(Variant* value) {
 
 Status SysLog::put_PacketInPacketB(const Variant&) {
   Begin();
-  if (InDesignMode()) return FailWith(kStatusRuntimeOnly, text::kRuntimeOnly, help::kPacketInPacketB);
+  if (InDesignMode())
+    return FailWith(kStatusRuntimeOnly, text::kRuntimeOnly, help::kPacketInPacketB);
   return FailWith(kStatusReadOnly, text::kReadOnly, help::kPacketInPacketB);
 }
 
@@ -355,9 +357,12 @@ Status SysLog::Invoke(DispId id, InvokeKind kind, std::vector<Variant>& args, Va
       property_int(&SysLog::get_RemotePort, &SysLog::put_RemotePort);
       break;
     case dispid::kPacketInPacketB:
-      if (get && expect(0)) status = get_PacketInPacketB(result);
-      else if (put && expect(1)) status = put_PacketInPacketB(args[0]);
-      else status = kBadParamCount;
+      if (get && expect(0))
+        status = get_PacketInPacketB(result);
+      else if (put && expect(1))
+        status = put_PacketInPacketB(args[0]);
+      else
+        status = kBadParamCount;
       break;
     case dispid::kConfig:
       if (kind != InvokeKind::kMethod) break;
@@ -380,10 +385,10 @@ Status SysLog::Invoke(DispId id, InvokeKind kind, std::vector<Variant>& args, Va
       } else {
         int16_t facility = 0, severity = 0;
         std::u16string message;
-        status = args[0].ToInt16(&facility) && args[1].ToInt16(&severity) &&
-                         args[2].ToString(&message)
-                     ? SendPacket(facility, severity, message)
-                     : kTypeMismatch;
+        status =
+            args[0].ToInt16(&facility) && args[1].ToInt16(&severity) && args[2].ToString(&message)
+                ? SendPacket(facility, severity, message)
+                : kTypeMismatch;
       }
       break;
     case dispid::kOnStartPage:

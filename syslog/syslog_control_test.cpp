@@ -84,9 +84,17 @@ TEST_F(ActiveControl, RefusesWritesThatWouldDisturbTheSocket) {
        "You cannot change the LocalPort while the control is Active."},
       {"LocalHost", [&] { return control_->put_LocalHost(u"127.0.0.2"); }, 107,
        "Cannot change LocalHost while the control is Active."},
-      {"UseConnection", [&] { std::u16string r; return control_->Config(u"UseConnection=True", &r); },
+      {"UseConnection",
+       [&] {
+         std::u16string r;
+         return control_->Config(u"UseConnection=True", &r);
+       },
        117, "Cannot change UseConnection option while the control is Active."},
-      {"MaxPacketSize", [&] { std::u16string r; return control_->Config(u"MaxPacketSize=100", &r); },
+      {"MaxPacketSize",
+       [&] {
+         std::u16string r;
+         return control_->Config(u"MaxPacketSize=100", &r);
+       },
        112, "Cannot change the MaxPacketSize while control is Active."},
   };
   for (const auto& c : cases) {
@@ -166,8 +174,9 @@ TEST_F(ActiveControl, SendPacketNeedsAnActiveControlAndAPort) {
   control_->put_Active(kVariantFalse);
   ASSERT_EQ(ConfigOf(control_.get(), "UseConnection=1"), "");
   EXPECT_EQ(control_->put_Active(kVariantTrue), StatusForCode(116));
-  EXPECT_EQ(LastDescription(), "RemotePort can't be zero when UseConnection is set. Please "
-                               "specify a valid service port number.");
+  EXPECT_EQ(LastDescription(),
+            "RemotePort can't be zero when UseConnection is set. Please "
+            "specify a valid service port number.");
 }
 
 TEST_F(ActiveControl, LocalPortZeroReadsTheChosenPortWhileActive) {
@@ -287,8 +296,8 @@ TEST(SysLogControl, ConfigSettingsReadAndWriteByName) {
 
 TEST(SysLogControl, ConfigRefusesWhatNoLayerKnows) {
   auto control = NewControl();
-  for (const char* argument : {"NoSuchSetting", "UseLocalTime =True", "SocketHandle=5", "",
-                               "UseLocalTime]=True"}) {
+  for (const char* argument :
+       {"NoSuchSetting", "UseLocalTime =True", "SocketHandle=5", "", "UseLocalTime]=True"}) {
     SCOPED_TRACE(argument);
     std::u16string result = u"stale";
     const Status status = control->Config(W(argument), &result);

@@ -24,8 +24,10 @@ SysLogPort::~SysLogPort() = default;
 
 int SysLogPort::ApplyConfig(const ConfigRequest& request, std::string* result) {
   auto boolean = [&](bool& setting) {
-    if (request.query) *result = ConfigBoolText(setting);
-    else setting = ConfigBool(request.value);
+    if (request.query)
+      *result = ConfigBoolText(setting);
+    else
+      setting = ConfigBool(request.value);
     return 0;
   };
   if (NameIs(request.name, "UseLocalTime")) return boolean(use_local_time_);

@@ -60,14 +60,14 @@ class UdpPeer {
     std::string data(70000, '\0');
     sockaddr_storage from{};
     socklen_t length = sizeof from;
-    const ssize_t got = ::recvfrom(fd_, data.data(), data.size(), 0,
-                                   reinterpret_cast<sockaddr*>(&from), &length);
+    const ssize_t got =
+        ::recvfrom(fd_, data.data(), data.size(), 0, reinterpret_cast<sockaddr*>(&from), &length);
     if (got < 0) return std::nullopt;
     data.resize(static_cast<size_t>(got));
     if (from_port) {
-      *from_port = ntohs(from.ss_family == AF_INET6
-                             ? reinterpret_cast<sockaddr_in6*>(&from)->sin6_port
-                             : reinterpret_cast<sockaddr_in*>(&from)->sin_port);
+      *from_port =
+          ntohs(from.ss_family == AF_INET6 ? reinterpret_cast<sockaddr_in6*>(&from)->sin6_port
+                                           : reinterpret_cast<sockaddr_in*>(&from)->sin_port);
     }
     return data;
   }
@@ -172,8 +172,7 @@ inline void Unadvise(ISysLog* control, uint32_t cookie) {
   EXPECT_EQ(point->Unadvise(cookie), kOk);
 }
 
-inline std::string ConfigOf(ISysLog* control, std::string_view argument,
-                            Status* status = nullptr) {
+inline std::string ConfigOf(ISysLog* control, std::string_view argument, Status* status = nullptr) {
   std::u16string result;
   const Status got = control->Config(W(argument), &result);
   if (status) *status = got;

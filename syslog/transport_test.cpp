@@ -88,6 +88,15 @@ TEST_F(Transport, DatagramsFireOnlyWhileTheThreadProcessesEvents) {
   EXPECT_EQ(N(sink_.packets[1].packet), "second");
 }
 
+TEST_F(Transport, EventTextsFollowTheCodePage) {
+  ASSERT_EQ(ConfigOf(control_.get(), "CodePage=1252"), "");
+  Activate();
+  peer_.SendTo(port_, "caf\xe9 \x80");
+  ASSERT_TRUE(PumpUntil(control_.get(), [&] { return !sink_.packets.empty(); }));
+  EXPECT_EQ(sink_.packets[0].packet, u"caf\u00e9 \u20ac");
+  EXPECT_EQ(sink_.packets[0].message, u"caf\u00e9 \u20ac");
+}
+
 TEST_F(Transport, PacketInPacketBHoldsTheDatagramDuringItsEvent) {
   Activate();
   std::vector<Variant> seen;

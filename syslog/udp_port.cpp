@@ -54,8 +54,10 @@ int64_t UDPPort::HandleWindowMessage(const WindowMessage& message) {
       window_->SetReadEnabled(false);
       ReceiveLoop(/*draining=*/false);
       in_receive_ = false;
-      if (close_pending_) Close();
-      else if (active()) window_->SetReadEnabled(true);
+      if (close_pending_)
+        Close();
+      else if (active())
+        window_->SetReadEnabled(true);
     }
   } else if (message.event == WindowMessage::kWrite) {
     OnReadyToSend();
@@ -318,8 +320,10 @@ int UDPPort::ApplyBufferSize(os::SocketOption option, int32_t size) {
 int UDPPort::ApplyConfig(const ConfigRequest& request, std::string* result) {
   const std::string& name = request.name;
   auto boolean = [&](bool& setting) {
-    if (request.query) *result = ConfigBoolText(setting);
-    else setting = ConfigBool(request.value);
+    if (request.query)
+      *result = ConfigBoolText(setting);
+    else
+      setting = ConfigBool(request.value);
     return 0;
   };
   const int32_t number = ConfigNumber(request.value);
@@ -384,8 +388,8 @@ int UDPPort::ApplyConfig(const ConfigRequest& request, std::string* result) {
     }
     time_to_live_ = number;
     if (active() && number != 0) {
-      const auto option = use_ipv6_ ? os::SocketOption::kIpv6HopLimit
-                                    : os::SocketOption::kTimeToLive;
+      const auto option =
+          use_ipv6_ ? os::SocketOption::kIpv6HopLimit : os::SocketOption::kTimeToLive;
       if (int failure = api_.SetOption(socket_, option, number)) {
         int current = 0;
         if (api_.GetOption(socket_, option, &current) == 0) time_to_live_ = current;

@@ -19,8 +19,8 @@ Status CreateObject(const std::filesystem::path& registry_file, const std::strin
       os::LoadLibrarySymbol(registration->library, "DllGetClassObject", error));
   if (!get_class_object) return kClassNotRegistered;
   ComPtr<IClassFactory> factory;
-  if (Status status = get_class_object(registration->clsid, kIidIClassFactory,
-                                       factory.ReceiveVoid());
+  if (Status status =
+          get_class_object(registration->clsid, kIidIClassFactory, factory.ReceiveVoid());
       Failed(status)) {
     return status;
   }

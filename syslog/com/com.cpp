@@ -3,14 +3,13 @@
 #include <cstdio>
 #include <limits>
 
-
 namespace ostrel {
 
 std::string GuidToString(const Guid& guid) {
   char text[39];
-  std::snprintf(text, sizeof text, "{%08X-%04X-%04X-%02X%02X-%02X%02X%02X%02X%02X%02X}",
-                guid.data1, guid.data2, guid.data3, guid.data4[0], guid.data4[1], guid.data4[2],
-                guid.data4[3], guid.data4[4], guid.data4[5], guid.data4[6], guid.data4[7]);
+  std::snprintf(text, sizeof text, "{%08X-%04X-%04X-%02X%02X-%02X%02X%02X%02X%02X%02X}", guid.data1,
+                guid.data2, guid.data3, guid.data4[0], guid.data4[1], guid.data4[2], guid.data4[3],
+                guid.data4[4], guid.data4[5], guid.data4[6], guid.data4[7]);
   return text;
 }
 
@@ -21,10 +20,14 @@ bool GuidFromString(std::string_view text, Guid* guid) {
     for (int i = 0; i < digits; ++i) {
       const char c = text[at + i];
       int digit;
-      if (c >= '0' && c <= '9') digit = c - '0';
-      else if (c >= 'a' && c <= 'f') digit = c - 'a' + 10;
-      else if (c >= 'A' && c <= 'F') digit = c - 'A' + 10;
-      else return false;
+      if (c >= '0' && c <= '9')
+        digit = c - '0';
+      else if (c >= 'a' && c <= 'f')
+        digit = c - 'a' + 10;
+      else if (c >= 'A' && c <= 'F')
+        digit = c - 'A' + 10;
+      else
+        return false;
       *value = *value * 16 + digit;
     }
     return true;
@@ -47,19 +50,33 @@ bool GuidFromString(std::string_view text, Guid* guid) {
 
 bool Variant::ToBool(bool* out) const {
   switch (type()) {
-    case Type::kBool: *out = std::get<1>(value_); return true;
-    case Type::kInt16: *out = std::get<2>(value_) != 0; return true;
-    case Type::kInt32: *out = std::get<3>(value_) != 0; return true;
-    default: return false;
+    case Type::kBool:
+      *out = std::get<1>(value_);
+      return true;
+    case Type::kInt16:
+      *out = std::get<2>(value_) != 0;
+      return true;
+    case Type::kInt32:
+      *out = std::get<3>(value_) != 0;
+      return true;
+    default:
+      return false;
   }
 }
 
 bool Variant::ToInt32(int32_t* out) const {
   switch (type()) {
-    case Type::kBool: *out = std::get<1>(value_) ? -1 : 0; return true;
-    case Type::kInt16: *out = std::get<2>(value_); return true;
-    case Type::kInt32: *out = std::get<3>(value_); return true;
-    default: return false;
+    case Type::kBool:
+      *out = std::get<1>(value_) ? -1 : 0;
+      return true;
+    case Type::kInt16:
+      *out = std::get<2>(value_);
+      return true;
+    case Type::kInt32:
+      *out = std::get<3>(value_);
+      return true;
+    default:
+      return false;
   }
 }
 

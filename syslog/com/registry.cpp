@@ -90,8 +90,7 @@ std::optional<ClassRegistration> LookUpProgId(const std::filesystem::path& file,
   const auto clsid_text = RegistryValue(*entries, "HKCR\\" + name + "\\CLSID");
   ClassRegistration registration;
   if (!clsid_text || !GuidFromString(*clsid_text, &registration.clsid)) return std::nullopt;
-  const auto library =
-      RegistryValue(*entries, "HKCR\\CLSID\\" + *clsid_text + "\\InprocServer32");
+  const auto library = RegistryValue(*entries, "HKCR\\CLSID\\" + *clsid_text + "\\InprocServer32");
   if (!library) return std::nullopt;
   registration.library = *library;
   return registration;

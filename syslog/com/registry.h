@@ -22,7 +22,8 @@ std::optional<RegistryEntries> ReadRegistry(const std::filesystem::path& file);
 // Sets each given key (replacing its old value), keeping every other line.
 bool WriteRegistryKeys(const std::filesystem::path& file, const RegistryEntries& keys);
 // Removes every key that begins with one of `prefixes`.
-bool RemoveRegistryKeys(const std::filesystem::path& file, const std::vector<std::string>& prefixes);
+bool RemoveRegistryKeys(const std::filesystem::path& file,
+                        const std::vector<std::string>& prefixes);
 std::optional<std::string> RegistryValue(const RegistryEntries& entries, const std::string& key);
 
 // What creation by programmatic identifier needs: the class and its library.

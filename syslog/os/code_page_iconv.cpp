@@ -2,8 +2,8 @@
 
 #include <algorithm>
 #include <bit>
-#include <cstring>
 #include <cerrno>
+#include <cstring>
 #include <string>
 
 #include "syslog/os/code_page.h"
@@ -25,7 +25,8 @@ std::string ConverterName(int code_page) {
   if (code_page == 54936) return "GB18030";
   if (code_page == 20866) return "KOI8-R";
   if (code_page == 21866) return "KOI8-U";
-  if (code_page >= 28591 && code_page <= 28606) return "ISO-8859-" + std::to_string(code_page - 28590);
+  if (code_page >= 28591 && code_page <= 28606)
+    return "ISO-8859-" + std::to_string(code_page - 28590);
   if (code_page > 0 && code_page < 2000) return "CP" + std::to_string(code_page);
   return {};
 }
@@ -131,17 +132,27 @@ std::u16string Utf8ToWide(std::string_view bytes) {
     int extra;
     char32_t c;
     char32_t minimum;
-    if ((lead & 0xE0) == 0xC0) extra = 1, c = lead & 0x1F, minimum = 0x80;
-    else if ((lead & 0xF0) == 0xE0) extra = 2, c = lead & 0x0F, minimum = 0x800;
-    else if ((lead & 0xF8) == 0xF0) extra = 3, c = lead & 0x07, minimum = 0x10000;
-    else extra = -1, c = 0, minimum = 0;
+    if ((lead & 0xE0) == 0xC0)
+      extra = 1, c = lead & 0x1F, minimum = 0x80;
+    else if ((lead & 0xF0) == 0xE0)
+      extra = 2, c = lead & 0x0F, minimum = 0x800;
+    else if ((lead & 0xF8) == 0xF0)
+      extra = 3, c = lead & 0x07, minimum = 0x10000;
+    else
+      extra = -1, c = 0, minimum = 0;
     bool valid = extra > 0;
     int taken = 0;
     if (valid) {
       for (int k = 1; k <= extra; ++k) {
-        if (i + k >= bytes.size()) { valid = false; break; }
+        if (i + k >= bytes.size()) {
+          valid = false;
+          break;
+        }
         const auto next = static_cast<uint8_t>(bytes[i + k]);
-        if ((next & 0xC0) != 0x80) { valid = false; break; }
+        if ((next & 0xC0) != 0x80) {
+          valid = false;
+          break;
+        }
         c = (c << 6) | (next & 0x3F);
         taken = k;
       }
@@ -190,10 +201,9 @@ std::optional<std::u16string> BytesToWide(std::string_view bytes, int code_page)
   Converter converter(NativeUtf16(), ConverterName(code_page));
   if (!converter.ok()) return std::nullopt;
   const char16_t replacement = kReplacement;
-  const std::string raw =
-      converter.Run(bytes.data(), bytes.size(),
-                    std::string_view(reinterpret_cast<const char*>(&replacement), 2),
-                    [](const char*, size_t) -> size_t { return 1; });
+  const std::string raw = converter.Run(
+      bytes.data(), bytes.size(), std::string_view(reinterpret_cast<const char*>(&replacement), 2),
+      [](const char*, size_t) -> size_t { return 1; });
   std::u16string out(raw.size() / 2, u'\0');
   std::memcpy(out.data(), raw.data(), out.size() * 2);
   return out;

@@ -29,8 +29,13 @@ TEST(CodePage, ConvertsBothWaysByNumber) {
 TEST(CodePage, ReplacesWhatCannotBeConverted) {
   EXPECT_EQ(WideToBytes(u"a\u65e5b", 1252), "a?b");
   EXPECT_EQ(WideToBytes(u"a\U0001F600b", 1252), "a?b");
-  EXPECT_EQ(WideToBytes(std::u16string(u"a\xD800") + u"b", 0), "a\xef\xbf\xbd" "b");
-  EXPECT_EQ(BytesToWide("a\xff" "b", 0), u"a\uFFFDb");
+  EXPECT_EQ(WideToBytes(std::u16string(u"a\xD800") + u"b", 0),
+            "a\xef\xbf\xbd"
+            "b");
+  EXPECT_EQ(BytesToWide("a\xff"
+                        "b",
+                        0),
+            u"a\uFFFDb");
   EXPECT_EQ(BytesToWide("\xe2\x82", 0), u"\uFFFD");
   EXPECT_EQ(BytesToWide("\xc0\xaf", 0), u"\uFFFD");  // overlong form
   EXPECT_EQ(BytesToWide("a\x81", 932), u"a\uFFFD");  // a lead byte cut off

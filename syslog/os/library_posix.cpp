@@ -20,7 +20,8 @@ void* LoadLibrarySymbol(const std::filesystem::path& library, const char* symbol
     return nullptr;
   }
   void* address = ::dlsym(handle, symbol);
-  if (!address && error) *error = "no entry point " + std::string(symbol) + " in " + library.string();
+  if (!address && error)
+    *error = "no entry point " + std::string(symbol) + " in " + library.string();
   return address;
 }
 

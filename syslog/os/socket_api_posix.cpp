@@ -64,30 +64,59 @@ SocketAddress FromSockaddr(const sockaddr* raw) {
 
 int ResolverCode(int eai) {
   switch (eai) {
-    case 0: return 0;
-    case EAI_NONAME: return kWsaHostNotFound;
-    case EAI_AGAIN: return kWsaTryAgain;
+    case 0:
+      return 0;
+    case EAI_NONAME:
+      return kWsaHostNotFound;
+    case EAI_AGAIN:
+      return kWsaTryAgain;
 #ifdef EAI_NODATA
-    case EAI_NODATA: return kWsaNoData;
+    case EAI_NODATA:
+      return kWsaNoData;
 #endif
 #ifdef EAI_ADDRFAMILY
-    case EAI_ADDRFAMILY: return kWsaNoData;
+    case EAI_ADDRFAMILY:
+      return kWsaNoData;
 #endif
-    case EAI_MEMORY: return kWsaNoBufferSpace;
-    case EAI_SYSTEM: return LastError();
-    default: return kWsaNoRecovery;
+    case EAI_MEMORY:
+      return kWsaNoBufferSpace;
+    case EAI_SYSTEM:
+      return LastError();
+    default:
+      return kWsaNoRecovery;
   }
 }
 
 bool OptionLevel(SocketOption option, int* level, int* name) {
   switch (option) {
-    case SocketOption::kReuseAddress: *level = SOL_SOCKET; *name = SO_REUSEADDR; return true;
-    case SocketOption::kReceiveBuffer: *level = SOL_SOCKET; *name = SO_RCVBUF; return true;
-    case SocketOption::kSendBuffer: *level = SOL_SOCKET; *name = SO_SNDBUF; return true;
-    case SocketOption::kDontRoute: *level = SOL_SOCKET; *name = SO_DONTROUTE; return true;
-    case SocketOption::kBroadcast: *level = SOL_SOCKET; *name = SO_BROADCAST; return true;
-    case SocketOption::kTypeOfService: *level = IPPROTO_IP; *name = IP_TOS; return true;
-    case SocketOption::kTimeToLive: *level = IPPROTO_IP; *name = IP_TTL; return true;
+    case SocketOption::kReuseAddress:
+      *level = SOL_SOCKET;
+      *name = SO_REUSEADDR;
+      return true;
+    case SocketOption::kReceiveBuffer:
+      *level = SOL_SOCKET;
+      *name = SO_RCVBUF;
+      return true;
+    case SocketOption::kSendBuffer:
+      *level = SOL_SOCKET;
+      *name = SO_SNDBUF;
+      return true;
+    case SocketOption::kDontRoute:
+      *level = SOL_SOCKET;
+      *name = SO_DONTROUTE;
+      return true;
+    case SocketOption::kBroadcast:
+      *level = SOL_SOCKET;
+      *name = SO_BROADCAST;
+      return true;
+    case SocketOption::kTypeOfService:
+      *level = IPPROTO_IP;
+      *name = IP_TOS;
+      return true;
+    case SocketOption::kTimeToLive:
+      *level = IPPROTO_IP;
+      *name = IP_TTL;
+      return true;
     case SocketOption::kIpv6HopLimit:
       *level = IPPROTO_IPV6;
       *name = IPV6_UNICAST_HOPS;
@@ -119,54 +148,101 @@ IoResult ReceiveMessage(SocketHandle handle, uint8_t* buffer, size_t capacity,
 
 int WinsockCodeFromErrno(int error) {
   switch (error) {
-    case 0: return 0;
-    case EPERM: return 10013;
-    case EINTR: return 10004;
-    case EBADF: return 10009;
-    case EACCES: return 10013;
-    case EFAULT: return 10014;
-    case EINVAL: return 10022;
-    case EMFILE: return 10024;
-    case ENFILE: return 10024;
-    case EWOULDBLOCK: return 10035;
-    case EINPROGRESS: return 10036;
-    case EALREADY: return 10037;
-    case ENOTSOCK: return 10038;
-    case EDESTADDRREQ: return 10039;
-    case EMSGSIZE: return 10040;
-    case EPROTOTYPE: return 10041;
-    case ENOPROTOOPT: return 10042;
-    case EPROTONOSUPPORT: return 10043;
-    case ESOCKTNOSUPPORT: return 10044;
-    case EOPNOTSUPP: return 10045;
-    case EPFNOSUPPORT: return 10046;
-    case EAFNOSUPPORT: return 10047;
-    case EADDRINUSE: return 10048;
-    case EADDRNOTAVAIL: return 10049;
-    case ENETDOWN: return 10050;
-    case ENETUNREACH: return 10051;
-    case ENETRESET: return 10052;
-    case ECONNABORTED: return 10053;
-    case ECONNRESET: return 10054;
+    case 0:
+      return 0;
+    case EPERM:
+      return 10013;
+    case EINTR:
+      return 10004;
+    case EBADF:
+      return 10009;
+    case EACCES:
+      return 10013;
+    case EFAULT:
+      return 10014;
+    case EINVAL:
+      return 10022;
+    case EMFILE:
+      return 10024;
+    case ENFILE:
+      return 10024;
+    case EWOULDBLOCK:
+      return 10035;
+    case EINPROGRESS:
+      return 10036;
+    case EALREADY:
+      return 10037;
+    case ENOTSOCK:
+      return 10038;
+    case EDESTADDRREQ:
+      return 10039;
+    case EMSGSIZE:
+      return 10040;
+    case EPROTOTYPE:
+      return 10041;
+    case ENOPROTOOPT:
+      return 10042;
+    case EPROTONOSUPPORT:
+      return 10043;
+    case ESOCKTNOSUPPORT:
+      return 10044;
+    case EOPNOTSUPP:
+      return 10045;
+    case EPFNOSUPPORT:
+      return 10046;
+    case EAFNOSUPPORT:
+      return 10047;
+    case EADDRINUSE:
+      return 10048;
+    case EADDRNOTAVAIL:
+      return 10049;
+    case ENETDOWN:
+      return 10050;
+    case ENETUNREACH:
+      return 10051;
+    case ENETRESET:
+      return 10052;
+    case ECONNABORTED:
+      return 10053;
+    case ECONNRESET:
+      return 10054;
     // A datagram socket hears of an earlier datagram's closed port this way.
-    case ECONNREFUSED: return 10054;
-    case ENOBUFS: return 10055;
-    case ENOMEM: return 10055;
-    case EISCONN: return 10056;
-    case ENOTCONN: return 10057;
-    case ESHUTDOWN: return 10058;
-    case EPIPE: return 10058;
-    case ETOOMANYREFS: return 10059;
-    case ETIMEDOUT: return 10060;
-    case ELOOP: return 10062;
-    case ENAMETOOLONG: return 10063;
-    case EHOSTDOWN: return 10064;
-    case EHOSTUNREACH: return 10065;
-    case ENOTEMPTY: return 10066;
-    case EUSERS: return 10068;
-    case EDQUOT: return 10069;
-    case ESTALE: return 10070;
-    case EREMOTE: return 10071;
+    case ECONNREFUSED:
+      return 10054;
+    case ENOBUFS:
+      return 10055;
+    case ENOMEM:
+      return 10055;
+    case EISCONN:
+      return 10056;
+    case ENOTCONN:
+      return 10057;
+    case ESHUTDOWN:
+      return 10058;
+    case EPIPE:
+      return 10058;
+    case ETOOMANYREFS:
+      return 10059;
+    case ETIMEDOUT:
+      return 10060;
+    case ELOOP:
+      return 10062;
+    case ENAMETOOLONG:
+      return 10063;
+    case EHOSTDOWN:
+      return 10064;
+    case EHOSTUNREACH:
+      return 10065;
+    case ENOTEMPTY:
+      return 10066;
+    case EUSERS:
+      return 10068;
+    case EDQUOT:
+      return 10069;
+    case ESTALE:
+      return 10070;
+    case EREMOTE:
+      return 10071;
     default:
       // The low errno values are the same numbers Winsock offsets by 10000.
       return error > 0 && error < 35 ? 10000 + error : kWsaSysCallFailure;
@@ -252,8 +328,7 @@ int SocketApi::GetOption(SocketHandle handle, SocketOption option, int* value) {
   int level, name;
   if (!OptionLevel(option, &level, &name)) return 10042;
   socklen_t length = sizeof *value;
-  return ::getsockopt(static_cast<int>(handle), level, name, value, &length) == 0 ? 0
-                                                                                    : LastError();
+  return ::getsockopt(static_cast<int>(handle), level, name, value, &length) == 0 ? 0 : LastError();
 }
 
 int SocketApi::LocalAddress(SocketHandle handle, SocketAddress* address) {
