@@ -9,7 +9,7 @@ namespace ostrel {
 namespace {
 
 // What starting the socket library gave: POSIX sockets need no start-up, so
-// the result is success and the version the design asks for.
+// the result is success and the version granted is the 2.2 that is asked for.
 constexpr int kWinsockStatus = 0;
 constexpr int kWinsockMajor = 2;
 constexpr int kWinsockMinor = 2;

@@ -84,7 +84,7 @@ class SocketApi {
                                   int traffic_type, uint32_t* flow_id, uint32_t* last_error);
   virtual void QosRemoveSocketFromFlow(uintptr_t handle, SocketHandle socket, uint32_t flow_id);
 
-  // The operating system's major version as the design counts it.
+  // The operating system's major version; current systems count as above 5.
   virtual int OsMajorVersion() { return 10; }
 };
 
