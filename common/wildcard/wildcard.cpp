@@ -102,6 +102,16 @@ bool ElementMatches(std::string_view pattern, size_t& p, char32_t c, CaseMode mo
   }
 }
 
+bool IsPlainAscii(unsigned char c) {
+  return c < 0x80 && c != '*' && c != '?' && c != '#' && c != '[';
+}
+
+unsigned char AsciiLower(unsigned char c) { return (c >= 'A' && c <= 'Z') ? c + ('a' - 'A') : c; }
+
+bool SameAscii(unsigned char value, unsigned char pattern, CaseMode mode) {
+  return value == pattern || (mode == CaseMode::kText && AsciiLower(value) == AsciiLower(pattern));
+}
+
 bool IsOnlyStars(std::string_view pattern) {
   return pattern.find_first_not_of('*') == std::string_view::npos;
 }
@@ -146,22 +156,44 @@ bool WildcardMatch(std::string_view value, std::string_view pattern, CaseMode mo
   size_t star_v = 0;
   while (v < value.size()) {
     if (p < pattern.size()) {
-      if (pattern[p] == '*') {
+      const auto pc = static_cast<unsigned char>(pattern[p]);
+      if (pc == '*') {
         star_p = ++p;
         star_v = v;
         continue;
       }
-      size_t next_v = v;
-      const char32_t c = DecodeNext(value, next_v);
-      size_t next_p = p;
-      if (ElementMatches(pattern, next_p, c, mode)) {
-        p = next_p;
-        v = next_v;
-        continue;
+      const auto vc = static_cast<unsigned char>(value[v]);
+      if (IsPlainAscii(pc) && vc < 0x80) {
+        // The common case, without decoding.
+        if (SameAscii(vc, pc, mode)) {
+          ++p;
+          ++v;
+          continue;
+        }
+      } else {
+        size_t next_v = v;
+        const char32_t c = DecodeNext(value, next_v);
+        size_t next_p = p;
+        if (ElementMatches(pattern, next_p, c, mode)) {
+          p = next_p;
+          v = next_v;
+          continue;
+        }
       }
     }
     if (star_p == kNone) return false;
     DecodeNext(value, star_v);
+    // When the star is followed by a plain ASCII character, the star can
+    // cover every ASCII character that is not it at once. Other characters
+    // are stepped over one by one: in text mode some fold to ASCII.
+    if (star_p < pattern.size() && IsPlainAscii(static_cast<unsigned char>(pattern[star_p]))) {
+      const auto next = static_cast<unsigned char>(pattern[star_p]);
+      while (star_v < value.size()) {
+        const auto vc = static_cast<unsigned char>(value[star_v]);
+        if (vc >= 0x80 || SameAscii(vc, next, mode)) break;
+        ++star_v;
+      }
+    }
     p = star_p;
     v = star_v;
   }

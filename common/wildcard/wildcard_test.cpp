@@ -207,5 +207,28 @@ TEST(WildcardMatchTest, AgreesWithFnmatchOnAscii) {
   EXPECT_GT(compared, 10000);
 }
 
+// Without lists (whose case rules differ between the two), the case-blind
+// compare agrees with FNM_CASEFOLD.
+TEST(WildcardMatchTest, TextModeAgreesWithFnmatchCaseFoldOnAscii) {
+  std::mt19937 random(1211);
+  const std::string alphabet = "aAbB1*?#";
+  const auto pick = [&](const std::string& from, int max) {
+    std::string out;
+    const int length = std::uniform_int_distribution<int>(0, max)(random);
+    for (int k = 0; k < length; ++k) {
+      out += from[std::uniform_int_distribution<size_t>(0, from.size() - 1)(random)];
+    }
+    return out;
+  };
+  for (int round = 0; round < 20000; ++round) {
+    const std::string pattern = pick(alphabet, 7);
+    const std::string value = pick("aAbB12", 6);
+    const bool theirs =
+        fnmatch(ToFnmatch(pattern).c_str(), value.c_str(), FNM_NOESCAPE | FNM_CASEFOLD) == 0;
+    ASSERT_EQ(WildcardMatch(value, pattern, CaseMode::kText), theirs)
+        << "value '" << value << "' pattern '" << pattern << "'";
+  }
+}
+
 }  // namespace
 }  // namespace corvane
