@@ -17,13 +17,12 @@ namespace {
 constexpr char kModule[] = "modCorvaneSrv";
 constexpr int kPruneDays = 60;
 
-std::string JoinSent(const ServiceContext& context, const EventRecord& event, int rule,
-                     bool trap) {
+std::string JoinSent(const ServiceContext& context, const EventRecord& event, int rule, bool trap) {
   std::string line = platform::FormatDateTime(context.clock.Now());
   if (trap) line += "\tVarBind: ";
   for (const std::string* field :
-       {&event.RecordId, &event.TimeCreated, &event.LogName, &event.Level, &event.Source,
-        &event.Category, &event.EventID, &event.UserName, &event.MachineName, &event.Message}) {
+       {&event.RecordId, &event.TimeCreated, &event.LogName, &event.Level, &event.Source, &event.Category,
+        &event.EventID, &event.UserName, &event.MachineName, &event.Message}) {
     line += '\t';
     line += *field;
   }
@@ -79,8 +78,7 @@ void CopyDatabase(const fs::path& from, const fs::path& to, const ServiceContext
   Database target(to, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, context);
   sqlite3_backup* backup = sqlite3_backup_init(target.get(), "main", source.get(), "main");
   if (backup == nullptr) {
-    throw std::runtime_error("Cannot back up the database: " +
-                             std::string(sqlite3_errmsg(target.get())));
+    throw std::runtime_error("Cannot back up the database: " + std::string(sqlite3_errmsg(target.get())));
   }
   int rc = SQLITE_OK;
   // All pages in one step: the copy then comes from one read transaction.
@@ -90,8 +88,7 @@ void CopyDatabase(const fs::path& from, const fs::path& to, const ServiceContext
   } while (rc == SQLITE_OK || rc == SQLITE_BUSY || rc == SQLITE_LOCKED);
   sqlite3_backup_finish(backup);
   if (rc != SQLITE_DONE) {
-    throw std::runtime_error("Cannot back up the database '" + from.string() +
-                             "': " + sqlite3_errstr(rc));
+    throw std::runtime_error("Cannot back up the database '" + from.string() + "': " + sqlite3_errstr(rc));
   }
 }
 
@@ -107,20 +104,17 @@ void AppendSlotReport(const ServiceContext& context) {
     if (slot.Log.empty()) continue;
     // The time and the name run together, as the report has always had them.
     platform::AppendTextLine(path, time + '\t' + std::to_string(slot.LastRecordId) + '\t' +
-                                       platform::FormatDateTime(slot.LastEventTime) + slot.Log +
-                                       '\t');
+                                       platform::FormatDateTime(slot.LastEventTime) + slot.Log + '\t');
   }
   platform::AppendTextLine(path, "");
 }
 
 void AppendTrapReport(const ServiceContext& context, const EventRecord& event, int rule) {
-  platform::AppendTextLine(DebugFolder(context) / "s-snmptraps.txt",
-                           JoinSent(context, event, rule, true));
+  platform::AppendTextLine(DebugFolder(context) / "s-snmptraps.txt", JoinSent(context, event, rule, true));
 }
 
 void AppendSyslogReport(const ServiceContext& context, const EventRecord& event, int rule) {
-  platform::AppendTextLine(DebugFolder(context) / "s-syslog.txt",
-                           JoinSent(context, event, rule, false));
+  platform::AppendTextLine(DebugFolder(context) / "s-syslog.txt", JoinSent(context, event, rule, false));
 }
 
 void DeleteDailyReports(const ServiceContext& context) {

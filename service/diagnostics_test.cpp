@@ -122,9 +122,7 @@ TEST_F(DiagnosticsTest, PruningWithoutLogDoesNothingAndFailuresAreEntries) {
 // A small real database: one table of numbered rows.
 class Db {
  public:
-  explicit Db(const fs::path& path) {
-    EXPECT_EQ(sqlite3_open(path.c_str(), &db_), SQLITE_OK);
-  }
+  explicit Db(const fs::path& path) { EXPECT_EQ(sqlite3_open(path.c_str(), &db_), SQLITE_OK); }
   ~Db() { sqlite3_close(db_); }
   void Exec(const std::string& sql) {
     char* error = nullptr;
@@ -204,8 +202,7 @@ TEST_F(BackupTest, FailureKeepsTheOldBackup) {
   EXPECT_EQ(entries[0].procedure, "BackupDatabase");
   EXPECT_EQ(entries[0].type, EntryType::kError);
   EXPECT_FALSE(fs::exists(folder / "Corvane.mdb"));  // not created by the attempt
-  EXPECT_EQ(ReadTextLines(folder / "Backup" / "Corvane.mdb"),
-            std::vector<std::string>{"yesterday's copy"});
+  EXPECT_EQ(ReadTextLines(folder / "Backup" / "Corvane.mdb"), std::vector<std::string>{"yesterday's copy"});
   EXPECT_EQ(BackupFiles().size(), 2u);
 
   fs::remove_all(folder / "Backup");

@@ -88,8 +88,8 @@ class Pass {
   void LoadRules(bool test_switch) {
     std::vector<FilterRule> rules = ReadEnabledFilterRules(context_.state.DbConnectString);
     if (rules.size() > kMaxFilterRules) {
-      throw std::runtime_error("Subscript out of range: more than " +
-                               std::to_string(kMaxFilterRules) + " enabled filter rules");
+      throw std::runtime_error("Subscript out of range: more than " + std::to_string(kMaxFilterRules) +
+                               " enabled filter rules");
     }
     for (FilterRule& rule : rules) {
       PassRule r{std::move(rule)};
@@ -120,8 +120,7 @@ class Pass {
       if (settings_.CaseSensitive) {
         context_.WriteAppEvent("modCompareBinSrv", "StringCompareBin", e.what(), EntryType::kError);
       } else {
-        context_.WriteAppEvent("modCompareTextSrv", "StringCompareText", e.what(),
-                               EntryType::kError);
+        context_.WriteAppEvent("modCompareTextSrv", "StringCompareText", e.what(), EntryType::kError);
       }
     }
     return result;

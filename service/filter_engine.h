@@ -23,8 +23,7 @@ inline constexpr int kMaxFilterRules = 25;
 // each handles its own failures.
 struct FilterSenders {
   std::function<void(const EventRecord& event, int16_t rule)> SendTrap;
-  std::function<void(const std::string& level, const std::string& source,
-                     const std::string& message)>
+  std::function<void(const std::string& level, const std::string& source, const std::string& message)>
       SendSyslog;
 };
 

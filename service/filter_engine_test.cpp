@@ -46,8 +46,9 @@ class FilterEngineTest : public testing::ServiceFixture {
     senders.SendTrap = [this](const EventRecord& e, int16_t rule) {
       sent.push_back("trap " + std::to_string(rule) + " " + e.RecordId);
     };
-    senders.SendSyslog = [this](const std::string&, const std::string& source,
-                                const std::string&) { sent.push_back("syslog " + source); };
+    senders.SendSyslog = [this](const std::string&, const std::string& source, const std::string&) {
+      sent.push_back("syslog " + source);
+    };
   }
 
   void AddRule(const Rule& r) {
@@ -95,8 +96,7 @@ TEST_F(FilterEngineTest, FirstRuleOfTheLogWinsAndNoneHoldsBack) {
   AddRule({.action = "Send Syslog"});  // sees only what the rules above let through
   AddRule({.enabled = false});
   WriteEvents({Line("System", 1, "1 - Error", "Disk"), Line("System", 2, "1 - Error", "Tcpip"),
-               Line("System", 3, "2 - Warning", "DiskQuota"), "too\tfew\ttabs",
-               Line("Security", 4)});
+               Line("System", 3, "2 - Warning", "DiskQuota"), "too\tfew\ttabs", Line("Security", 4)});
   Run();
   EXPECT_TRUE(entries.empty());
   EXPECT_THAT(sent, ElementsAre("trap 3 2"));
@@ -137,8 +137,8 @@ TEST_F(FilterEngineTest, TrapCapDropsForGoodButSyslogStillGoesOut) {
   lines.push_back(Line("Application", 7, "2 - Warning", "App"));
   WriteEvents(lines);
   Run();
-  EXPECT_THAT(sent, ElementsAre("trap 1 101", "trap 1 102", "trap 1 103", "trap 1 104",
-                                "trap 1 105", "syslog App"));
+  EXPECT_THAT(
+      sent, ElementsAre("trap 1 101", "trap 1 102", "trap 1 103", "trap 1 104", "trap 1 105", "syslog App"));
   EXPECT_EQ(slot(0).LastRecordId, 112);  // the seven dropped are not read again
   EXPECT_EQ(platform::ReadTextLines(debug() / "s-snmptraps.txt").size(), 5u);
   EXPECT_EQ(platform::ReadTextLines(debug() / "s-syslog.txt").size(), 1u);
@@ -178,8 +178,12 @@ TEST_F(FilterEngineTest, SeverityComparisons) {
 }
 
 TEST_F(FilterEngineTest, PatternsFollowCaseSensitive) {
-  AddRule({.source = "service control*", .category = "n/a", .event_id = "7#", .user = "S-1-5-*",
-           .computer = "HOST0?", .message = "*дисков*"});
+  AddRule({.source = "service control*",
+           .category = "n/a",
+           .event_id = "7#",
+           .user = "S-1-5-*",
+           .computer = "HOST0?",
+           .message = "*дисков*"});
   const std::string line =
       "System\t1\t2026-12-11 09:00:00\t1 - Error\tService Control Manager\tn/a\t70\tS-1-5-18"
       "\thost01\tОшибка ДИСКОВОГО массива ";
@@ -207,8 +211,8 @@ TEST_F(FilterEngineTest, UnreadablePatternIsRecordedAndCountsAsMatched) {
 TEST_F(FilterEngineTest, DuplicatesOfTheDayAreDropped) {
   context.state.settings.DropDuplicate = true;
   AddRule({});
-  WriteEvents({Line("System", 1, "1 - Error"), Line("System", 2, "1 - Error"),
-               Line("System", 3, "2 - Warning")});
+  WriteEvents(
+      {Line("System", 1, "1 - Error"), Line("System", 2, "1 - Error"), Line("System", 3, "2 - Warning")});
   Run();
   EXPECT_THAT(sent, ElementsAre("trap 1 1", "trap 1 3"));
   EXPECT_EQ(context.state.SentKeyList.count(), 2);
@@ -277,17 +281,19 @@ TEST_F(FilterEngineTest, FailuresEndThePassWithoutHandOver) {
          for (int i = 0; i < 25; ++i) AddRule({.log = "Other"});
        },
        "25"},
-      {"Null in a rule", [&] {
+      {"Null in a rule",
+       [&] {
          Connection(Connection::Open(context.state.DbConnectString))
              .Execute("UPDATE Event_Filter SET Message = NULL");
        },
        "Null"},
       {"record id beyond 32 bits",
-       [&] { WriteEvents({Line("System", 2), "System\t2147483648\t2026-12-11 09:00:00\t1\ta\tb\tc\td\te\tf"}); },
+       [&] {
+         WriteEvents({Line("System", 2), "System\t2147483648\t2026-12-11 09:00:00\t1\ta\tb\tc\td\te\tf"});
+       },
        "2147483648"},
       {"time that does not convert",
-       [&] { WriteEvents({Line("System", 2, "1 - Error", "Disk", "m", "11.12.2026 9:00")}); },
-       "11.12.2026"},
+       [&] { WriteEvents({Line("System", 2, "1 - Error", "Disk", "m", "11.12.2026 9:00")}); }, "11.12.2026"},
       {"test switch without the test file",
        [&] { platform::WriteTextLines(debug() / "use-c-logevent.txt", {}); }, "c-logevent.txt"},
   };
@@ -325,8 +331,8 @@ TEST(RecordIdValueTest, LeadingNumberRounded) {
   struct Case {
     const char* text;
     int32_t value;
-  } cases[] = {{"4711", 4711}, {"  12abc", 12}, {"abc", 0}, {"", 0}, {"2.5", 2},
-               {"3.5", 4},     {"-7", -7},      {"2147483647", 2147483647}};
+  } cases[] = {{"4711", 4711}, {"  12abc", 12}, {"abc", 0}, {"", 0},
+               {"2.5", 2},     {"3.5", 4},      {"-7", -7}, {"2147483647", 2147483647}};
   for (const auto& c : cases) EXPECT_EQ(RecordIdValue(c.text), c.value) << c.text;
   EXPECT_THROW(RecordIdValue("2147483648"), std::runtime_error);
   EXPECT_THROW(RecordIdValue("99999999999999999999999"), std::runtime_error);

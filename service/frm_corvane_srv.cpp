@@ -7,6 +7,7 @@
 #include "common/database/database.h"
 #include "platform/clock/date_time.h"
 #include "platform/system/text_file.h"
+#include "service/polling_cycle.h"
 
 namespace corvane::service {
 namespace {
@@ -169,12 +170,7 @@ void FrmCorvaneSrv::timer1_Timer() {
   PollingCycle();
 }
 
-void FrmCorvaneSrv::PollingCycle() {
-  ServiceState& state = context_.state;
-  // From the first poll on a tick comes every 30 seconds. Reading the logs,
-  // filtering and the daily work follow here.
-  if (state.FirstCycle) timer1_->SetInterval(platform::Duration(30000));
-}
+void FrmCorvaneSrv::PollingCycle() { service::PollingCycle(context_, *timer1_, senders_); }
 
 void FrmCorvaneSrv::WriteAppEvent(std::string_view module, std::string_view procedure,
                                   std::string_view text, EntryType type) {

@@ -13,6 +13,7 @@
 #include "platform/scm/service_host.h"
 #include "platform/system/message_box.h"
 #include "platform/system/single_instance.h"
+#include "service/filter_engine.h"
 #include "service/service_context.h"
 
 namespace corvane::service {
@@ -54,6 +55,9 @@ class FrmCorvaneSrv {
   std::unique_ptr<platform::SingleInstanceLock> instance_lock_;
   std::unique_ptr<platform::Timer> timer1_;
   ServiceContext context_;
+  // Where the filter engine's sends go. Syslog forwarding is not connected
+  // yet: a syslog action only writes its report line.
+  FilterSenders senders_;
   Operation operation_ = Operation::kNone;
 };
 

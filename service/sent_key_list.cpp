@@ -46,9 +46,7 @@ std::string DuplicateKey(const EventRecord& event, std::string_view drop_dup_mes
   return key;
 }
 
-bool SentKeyList::IsSent(std::string_view key) const {
-  return keys_.find(std::string(key)) != keys_.end();
-}
+bool SentKeyList::IsSent(std::string_view key) const { return keys_.find(std::string(key)) != keys_.end(); }
 
 bool SentKeyList::Remember(std::string_view key) {
   if (count_ >= kCapacity) return false;

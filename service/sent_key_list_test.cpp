@@ -55,8 +55,7 @@ TEST(DuplicateKeyTest, RecordIdAndTimeTakeNoPartButEveryOtherFieldDoes) {
 
   for (std::string EventRecord::*field :
        {&EventRecord::LogName, &EventRecord::Level, &EventRecord::Source, &EventRecord::Category,
-        &EventRecord::EventID, &EventRecord::UserName, &EventRecord::MachineName,
-        &EventRecord::Message}) {
+        &EventRecord::EventID, &EventRecord::UserName, &EventRecord::MachineName, &EventRecord::Message}) {
     EventRecord other = base;
     other.*field += "x";
     EXPECT_NE(DuplicateKey(base, "Whole String Equal"), DuplicateKey(other, "Whole String Equal"));

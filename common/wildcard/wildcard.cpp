@@ -46,8 +46,7 @@ char32_t DecodeNext(std::string_view s, size_t& i) {
 }
 
 [[noreturn]] void Unreadable(std::string_view why, std::string_view pattern) {
-  throw WildcardPatternError("Invalid pattern string (" + std::string(why) + "): " +
-                             std::string(pattern));
+  throw WildcardPatternError("Invalid pattern string (" + std::string(why) + "): " + std::string(pattern));
 }
 
 bool SameChar(char32_t a, char32_t b, CaseMode mode) {
@@ -102,9 +101,7 @@ bool ElementMatches(std::string_view pattern, size_t& p, char32_t c, CaseMode mo
   }
 }
 
-bool IsPlainAscii(unsigned char c) {
-  return c < 0x80 && c != '*' && c != '?' && c != '#' && c != '[';
-}
+bool IsPlainAscii(unsigned char c) { return c < 0x80 && c != '*' && c != '?' && c != '#' && c != '['; }
 
 unsigned char AsciiLower(unsigned char c) { return (c >= 'A' && c <= 'Z') ? c + ('a' - 'A') : c; }
 
@@ -131,8 +128,7 @@ void ValidatePattern(std::string_view pattern) {
       if (i >= pattern.size()) Unreadable("no closing bracket", pattern);
       if (pattern[i] == ']') break;
       const char32_t first = DecodeNext(pattern, i);
-      if (i < pattern.size() && pattern[i] == '-' && i + 1 < pattern.size() &&
-          pattern[i + 1] != ']') {
+      if (i < pattern.size() && pattern[i] == '-' && i + 1 < pattern.size() && pattern[i + 1] != ']') {
         ++i;
         const char32_t last = DecodeNext(pattern, i);
         if (last < first) Unreadable("descending range", pattern);

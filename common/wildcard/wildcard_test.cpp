@@ -77,20 +77,20 @@ TEST(WildcardMatchTest, Elements) {
 
 TEST(WildcardMatchTest, NonAsciiCountsCharactersNotBytes) {
   const MatchCase cases[] = {
-      {"Größe", "Gr??e", true, true},            // ö is two bytes, one character
+      {"Größe", "Gr??e", true, true},  // ö is two bytes, one character
       {"Größe", "Gr???e", false, false},
-      {"Ошибка", "??????", true, true},          // six Cyrillic letters, twelve bytes
+      {"Ошибка", "??????", true, true},  // six Cyrillic letters, twelve bytes
       {"ОШИБКА", "ошибка", false, true},
       {"Ärger", "ä*", false, true},
       {"Ärger", "[ÄÖÜ]rger", true, true},
       {"ärger", "[ÄÖÜ]rger", false, true},
-      {"Ωmega", "[Α-Ω]mega", true, true},        // Greek range by code
+      {"Ωmega", "[Α-Ω]mega", true, true},  // Greek range by code
       {"ωmega", "[Α-Ω]mega", false, true},
       {"日本語のログ", "日本*ログ", true, true},
       {"日本語のログ", "日本?ログ", false, false},
-      {"€", "?", true, true},                    // three bytes
-      {"😀", "?", true, true},                   // four bytes
-      {"STRASSE", "straße", false, false},       // folding is per character
+      {"€", "?", true, true},               // three bytes
+      {"😀", "?", true, true},               // four bytes
+      {"STRASSE", "straße", false, false},  // folding is per character
       {"ẞ", "ß", false, true},
   };
   for (const auto& c : cases) {
@@ -116,7 +116,9 @@ TEST(WildcardMatchTest, UnreadablePatternsThrow) {
   }
   // Checked as a whole, even where the value fails before the bad part.
   EXPECT_THROW(WildcardMatch("zzz", "a[", CaseMode::kText), WildcardPatternError);
-  EXPECT_NO_THROW(ValidatePattern("[a-a]]["  "]"));
+  EXPECT_NO_THROW(
+      ValidatePattern("[a-a]]["
+                      "]"));
 }
 
 TEST(StringCompareTest, SecondPairOnlyAfterFirstMatched) {
@@ -187,8 +189,10 @@ TEST(WildcardMatchTest, AgreesWithFnmatchOnAscii) {
     for (int k = 0; k < length; ++k) {
       char c = pick(alphabet);
       if (c == ']' && in_list && (pattern.back() == '[' || pattern.ends_with("[!"))) c = 'a';
-      if (c == '[' && !in_list) in_list = true;
-      else if (c == ']' && in_list) in_list = false;
+      if (c == '[' && !in_list)
+        in_list = true;
+      else if (c == ']' && in_list)
+        in_list = false;
       pattern += c;
     }
     std::string value;
@@ -223,8 +227,7 @@ TEST(WildcardMatchTest, TextModeAgreesWithFnmatchCaseFoldOnAscii) {
   for (int round = 0; round < 20000; ++round) {
     const std::string pattern = pick(alphabet, 7);
     const std::string value = pick("aAbB12", 6);
-    const bool theirs =
-        fnmatch(ToFnmatch(pattern).c_str(), value.c_str(), FNM_NOESCAPE | FNM_CASEFOLD) == 0;
+    const bool theirs = fnmatch(ToFnmatch(pattern).c_str(), value.c_str(), FNM_NOESCAPE | FNM_CASEFOLD) == 0;
     ASSERT_EQ(WildcardMatch(value, pattern, CaseMode::kText), theirs)
         << "value '" << value << "' pattern '" << pattern << "'";
   }
