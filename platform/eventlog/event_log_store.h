@@ -18,14 +18,14 @@ namespace corvane::platform {
 // One record as the store keeps it; LogName is the log that holds it.
 struct StoredEvent {
   int64_t RecordId = 0;
-  std::string TimeCreated;  // "YYYY-MM-DD HH:MM:SS"
-  std::string LevelDisplayName;
-  std::string ProviderName;
-  std::string TaskDisplayName;  // may be empty
+  std::string TimeCreated = {};  // "YYYY-MM-DD HH:MM:SS"
+  std::string LevelDisplayName = {};
+  std::string ProviderName = {};
+  std::string TaskDisplayName = {};  // may be empty
   int64_t Id = 0;
-  std::string UserId;  // a security identifier text, may be empty
-  std::string MachineName;
-  std::string Message;
+  std::string UserId = {};  // a security identifier text, may be empty
+  std::string MachineName = {};
+  std::string Message = {};
 
   bool operator==(const StoredEvent&) const = default;
 };
