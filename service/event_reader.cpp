@@ -67,6 +67,9 @@ void Read_ini(ServiceContext& ctx) {
   try {
     const fs::path ini = ctx.state.AppFolder / "Corvane.ini";
     if (!fs::exists(ini)) return;
+    if (!fs::is_regular_file(ini)) {
+      throw std::runtime_error("Cannot read file '" + ini.string() + "': not a regular file");
+    }
     ctx.state.PolicyCommand =
         events::ApplyIniText(platform::ReadWholeFile(ini), ctx.state.PolicyCommand);
   } catch (const std::exception& e) {
