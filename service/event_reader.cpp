@@ -44,23 +44,17 @@ int32_t RecordIdValue(std::string_view text) {
     }
   }
   const double rounded = std::nearbyint(value);
-  if (!(rounded >= std::numeric_limits<int32_t>::min() &&
-        rounded <= std::numeric_limits<int32_t>::max())) {
-    throw std::runtime_error("Overflow: record id '" + std::string(text) +
-                             "' does not fit a 32-bit number");
+  if (!(rounded >= std::numeric_limits<int32_t>::min() && rounded <= std::numeric_limits<int32_t>::max())) {
+    throw std::runtime_error("Overflow: record id '" + std::string(text) + "' does not fit a 32-bit number");
   }
   return static_cast<int32_t>(rounded);
 }
 
 }  // namespace
 
-fs::path EventFilePath(const ServiceState& state) {
-  return state.AppFolder / "Debug" / "s-logevent.txt";
-}
+fs::path EventFilePath(const ServiceState& state) { return state.AppFolder / "Debug" / "s-logevent.txt"; }
 
-fs::path PshTempFilePath(const ServiceState& state) {
-  return state.AppFolder / "temp" / "s-logwinevent.tmp";
-}
+fs::path PshTempFilePath(const ServiceState& state) { return state.AppFolder / "temp" / "s-logwinevent.tmp"; }
 
 void Read_ini(ServiceContext& ctx) {
   ctx.state.PolicyCommand = std::string(events::kDefaultPolicyCommand);
@@ -70,8 +64,7 @@ void Read_ini(ServiceContext& ctx) {
     if (!fs::is_regular_file(ini)) {
       throw std::runtime_error("Cannot read file '" + ini.string() + "': not a regular file");
     }
-    ctx.state.PolicyCommand =
-        events::ApplyIniText(platform::ReadWholeFile(ini), ctx.state.PolicyCommand);
+    ctx.state.PolicyCommand = events::ApplyIniText(platform::ReadWholeFile(ini), ctx.state.PolicyCommand);
   } catch (const std::exception& e) {
     ctx.WriteAppEvent(kModule, "Read_ini", e.what(), EntryType::kError);
   }

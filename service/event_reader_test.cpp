@@ -24,15 +24,14 @@ using ::testing::IsEmpty;
 class EventReaderTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    folder_ = fs::temp_directory_path() /
-              ("corvane-reader-" + std::to_string(::getpid()) + "-" +
-               ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    folder_ = fs::temp_directory_path() / ("corvane-reader-" + std::to_string(::getpid()) + "-" +
+                                           ::testing::UnitTest::GetInstance()->current_test_info()->name());
     fs::remove_all(folder_);
     fs::create_directories(folder_ / "Debug");
     ctx_.state.AppFolder = folder_;
     ctx_.state.PolicyCommand = "Set-ExecutionPolicy Unrestricted -force";
-    ctx_.write_app_event = [this](std::string_view module, std::string_view procedure,
-                                  std::string_view text, EntryType type) {
+    ctx_.write_app_event = [this](std::string_view module, std::string_view procedure, std::string_view text,
+                                  EntryType type) {
       entries_.push_back(std::to_string(static_cast<int>(type)) + " " + std::string(module) + "_" +
                          std::string(procedure) + " " + std::string(text));
     };
@@ -78,10 +77,8 @@ TEST_F(EventReaderTest, GetEventIndexSetsEachSlotFromItsLogsLastLine) {
   Slot(1).Log = "System";
   Slot(2).Log = "Quiet";
   Slot(2).LastRecordId = 77;
-  WriteEventFile({"Application\t10\t2026-12-10 08:00:00\tmore\tfields",
-                  "System\t12.5\t2026-12-10 09:00:00\t",
-                  "too\tfew tabs",
-                  "Application\t13.5\t2026-12-10 08:30:00\t3 - Information\t..."});
+  WriteEventFile({"Application\t10\t2026-12-10 08:00:00\tmore\tfields", "System\t12.5\t2026-12-10 09:00:00\t",
+                  "too\tfew tabs", "Application\t13.5\t2026-12-10 08:30:00\t3 - Information\t..."});
   GetEventIndex(ctx_);
   EXPECT_THAT(entries_, IsEmpty());
   EXPECT_EQ(Slot(0).LastRecordId, 14);  // halves round to even
@@ -114,8 +111,8 @@ TEST_F(EventReaderTest, GetEventIndexFailuresAreEntries) {
   for (const auto& c : cases) {
     entries_.clear();
     Slot(0).LastRecordId = 0;
-    WriteEventFile({"Application\t8\t2026-12-10 08:00:00\t", c.bad_line,
-                    "Application\t9\t2026-12-10 08:00:00\t"});
+    WriteEventFile(
+        {"Application\t8\t2026-12-10 08:00:00\t", c.bad_line, "Application\t9\t2026-12-10 08:00:00\t"});
     GetEventIndex(ctx_);
     EXPECT_EQ(Slot(0).LastRecordId, 8);
     ASSERT_EQ(entries_.size(), 1u);

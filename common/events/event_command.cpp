@@ -26,8 +26,8 @@ std::string QuotePowerShellString(std::string_view text) {
   return quoted;
 }
 
-std::string BuildEventCommand(std::string_view policy_command, std::string_view log,
-                              int32_t max_events, const std::filesystem::path& output) {
+std::string BuildEventCommand(std::string_view policy_command, std::string_view log, int32_t max_events,
+                              const std::filesystem::path& output) {
   std::string command(policy_command);
   command += "\r\nget-winevent -logname ";
   command += QuotePowerShellString(log);
@@ -40,8 +40,7 @@ std::string BuildEventCommand(std::string_view policy_command, std::string_view 
   return command;
 }
 
-std::string BuildListLogCommand(std::string_view policy_command,
-                                const std::filesystem::path& output) {
+std::string BuildListLogCommand(std::string_view policy_command, const std::filesystem::path& output) {
   std::string command(policy_command);
   command += "\r\nget-winevent -listlog * | format-list logname, recordcount > ";
   command += RedirectionTarget(output);

@@ -17,11 +17,10 @@ std::string QuotePowerShellString(std::string_view text);
 
 // `get-winevent` for the newest `max_events` entries of `log`, sorted by
 // record id, in list format, redirected to `output`.
-std::string BuildEventCommand(std::string_view policy_command, std::string_view log,
-                              int32_t max_events, const std::filesystem::path& output);
+std::string BuildEventCommand(std::string_view policy_command, std::string_view log, int32_t max_events,
+                              const std::filesystem::path& output);
 
 // `get-winevent -listlog *` with each log's name and record count.
-std::string BuildListLogCommand(std::string_view policy_command,
-                                const std::filesystem::path& output);
+std::string BuildListLogCommand(std::string_view policy_command, const std::filesystem::path& output);
 
 }  // namespace corvane::events

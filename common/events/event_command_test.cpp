@@ -9,16 +9,15 @@ namespace corvane::events {
 namespace {
 
 TEST(EventCommandTest, CommandCarriesTheLogNameAsOneQuotedString) {
-  EXPECT_EQ(BuildEventCommand(kDefaultPolicyCommand, "Application", 100,
-                              "/opt/corvane/temp/s-logwinevent.tmp"),
-            "Set-ExecutionPolicy Unrestricted -force\r\n"
-            "get-winevent -logname 'Application' -maxevent 100 | sort-object -property recordid "
-            "| format-list logname, recordid, timecreated, leveldisplayname, providername, "
-            "taskdisplayname, id, userid, machinename, message > "
-            "/opt/corvane/temp/s-logwinevent.tmp");
+  EXPECT_EQ(
+      BuildEventCommand(kDefaultPolicyCommand, "Application", 100, "/opt/corvane/temp/s-logwinevent.tmp"),
+      "Set-ExecutionPolicy Unrestricted -force\r\n"
+      "get-winevent -logname 'Application' -maxevent 100 | sort-object -property recordid "
+      "| format-list logname, recordid, timecreated, leveldisplayname, providername, "
+      "taskdisplayname, id, userid, machinename, message > "
+      "/opt/corvane/temp/s-logwinevent.tmp");
   const std::string hostile = BuildEventCommand("P", "x'; Remove-Item -Recurse C:\\; '", 1, "/t");
-  EXPECT_NE(hostile.find("-logname 'x''; Remove-Item -Recurse C:\\; ''' -maxevent 1 |"),
-            std::string::npos)
+  EXPECT_NE(hostile.find("-logname 'x''; Remove-Item -Recurse C:\\; ''' -maxevent 1 |"), std::string::npos)
       << hostile;
   EXPECT_EQ(QuotePowerShellString(""), "''");
   EXPECT_EQ(QuotePowerShellString("''"), "''''''");

@@ -6,8 +6,8 @@ namespace corvane::events {
 
 std::string FormatEventLine(const EventRecord& r) {
   std::string line;
-  for (const std::string* field : {&r.LogName, &r.RecordId, &r.TimeCreated, &r.Level, &r.Source,
-                                   &r.Category, &r.EventID, &r.UserName, &r.MachineName}) {
+  for (const std::string* field : {&r.LogName, &r.RecordId, &r.TimeCreated, &r.Level, &r.Source, &r.Category,
+                                   &r.EventID, &r.UserName, &r.MachineName}) {
     line += *field;
     line += '\t';
   }

@@ -19,8 +19,8 @@ std::string Output(std::initializer_list<std::string_view> lines) {
 }
 
 // The block lines of one record, labels padded to LevelDisplayName.
-std::vector<std::string> Block(std::string_view record_id, std::string_view level,
-                               std::string_view task, std::string_view message) {
+std::vector<std::string> Block(std::string_view record_id, std::string_view level, std::string_view task,
+                               std::string_view message) {
   return {"LogName          : Application",
           "RecordId         : " + std::string(record_id),
           "TimeCreated      : 2024-03-14 09:05:07",
@@ -33,8 +33,7 @@ std::vector<std::string> Block(std::string_view record_id, std::string_view leve
           "Message          : " + std::string(message)};
 }
 
-EventRecord Record(std::string record_id, std::string level, std::string category,
-                   std::string message) {
+EventRecord Record(std::string record_id, std::string level, std::string category, std::string message) {
   return {.LogName = "Application",
           .RecordId = std::move(record_id),
           .TimeCreated = "2024-03-14 09:05:07",
@@ -76,49 +75,64 @@ std::vector<ParseCase> Cases() {
   // message with an empty line, a tab and a final line break.
   cases.push_back(
       {"WrappedAndMultiLineMessages",
-       Output({"", "", "LogName          : Application", "RecordId         : 10233",
-               "TimeCreated      : 2024-03-14 09:05:07", "LevelDisplayName : Error",
+       Output({"",
+               "",
+               "LogName          : Application",
+               "RecordId         : 10233",
+               "TimeCreated      : 2024-03-14 09:05:07",
+               "LevelDisplayName : Error",
                "ProviderName     : Application Error",
-               "TaskDisplayName  : Application Crashing Events", "Id               : 1000",
-               "UserId           : ", "MachineName      : HOST01.example.local",
+               "TaskDisplayName  : Application Crashing Events",
+               "Id               : 1000",
+               "UserId           : ",
+               "MachineName      : HOST01.example.local",
                "Message          : The service terminated unexpectedly because the configured "
                "recovery program could not be started ",
                "                   after the third consecutive failure of the worker process on "
                "this computer.",
-               "", "LogName          : Application", "RecordId         : 10234",
-               "TimeCreated      : 2024-03-14 09:06:41", "LevelDisplayName : Information",
-               "ProviderName     : Demo-Provider", "TaskDisplayName  : ", "Id               : 42",
-               "UserId           : S-1-5-18", "MachineName      : HOST01.example.local",
-               "Message          : Backup finished.", pad, pad + "Details:",
-               pad + "\tFiles:\t1200", pad, "", "", ""}),
+               "",
+               "LogName          : Application",
+               "RecordId         : 10234",
+               "TimeCreated      : 2024-03-14 09:06:41",
+               "LevelDisplayName : Information",
+               "ProviderName     : Demo-Provider",
+               "TaskDisplayName  : ",
+               "Id               : 42",
+               "UserId           : S-1-5-18",
+               "MachineName      : HOST01.example.local",
+               "Message          : Backup finished.",
+               pad,
+               pad + "Details:",
+               pad + "\tFiles:\t1200",
+               pad,
+               "",
+               "",
+               ""}),
        {{"Application", "10233", "2024-03-14 09:05:07", "1 - Error", "Application Error",
          "Application Crashing Events", "1000", "", "HOST01.example.local",
          "The service terminated unexpectedly because the configured recovery program could not "
          "be started after the third consecutive failure of the worker process on this computer. "},
-        {"Application", "10234", "2024-03-14 09:06:41", "3 - Information", "Demo-Provider", "",
-         "42", "S-1-5-18", "HOST01.example.local",
-         "Backup finished.  Details: \tFiles:\t1200  "}}});
+        {"Application", "10234", "2024-03-14 09:06:41", "3 - Information", "Demo-Provider", "", "42",
+         "S-1-5-18", "HOST01.example.local", "Backup finished.  Details: \tFiles:\t1200  "}}});
 
   cases.push_back({"FourLineMessageGetsOneTrailingSpace",
                    Join({Block("7", "Warning", "Logon", "Line one")},
                         {pad + "Line two", pad + "  indented three", pad + "Line four"}),
-                   {Record("7", "2 - Warning", "Logon",
-                           "Line one Line two indented three Line four ")}});
+                   {Record("7", "2 - Warning", "Logon", "Line one Line two indented three Line four ")}});
 
-  cases.push_back({"LevelNamesMapExactly",
-                   Join({Block("1", "Varning", "", "a"), Block("2", "Fel", "", "b"),
-                         Block("3", "Critical", "", "c"), Block("4", "Verbose", "", "d"),
-                         Block("5", "error", "", "e")}),
-                   {Record("1", "2 - Varning", "", "a "), Record("2", "1 - Fel", "", "b "),
-                    Record("3", "3 - Information", "", "c "),
-                    Record("4", "3 - Information", "", "d "),
-                    Record("5", "3 - Information", "", "e ")}});
+  cases.push_back(
+      {"LevelNamesMapExactly",
+       Join({Block("1", "Varning", "", "a"), Block("2", "Fel", "", "b"), Block("3", "Critical", "", "c"),
+             Block("4", "Verbose", "", "d"), Block("5", "error", "", "e")}),
+       {Record("1", "2 - Varning", "", "a "), Record("2", "1 - Fel", "", "b "),
+        Record("3", "3 - Information", "", "c "), Record("4", "3 - Information", "", "d "),
+        Record("5", "3 - Information", "", "e ")}});
 
   {
     auto block = Block("9", "Error", "", "No task here");
     block.erase(block.begin() + 5);
-    cases.push_back({"BlockWithoutTaskDisplayName", Join({block}),
-                     {Record("9", "1 - Error", "n/a", "No task here ")}});
+    cases.push_back(
+        {"BlockWithoutTaskDisplayName", Join({block}), {Record("9", "1 - Error", "n/a", "No task here ")}});
   }
   {
     // A log name too long for the field is split by characters and joined
@@ -159,11 +173,14 @@ std::vector<ParseCase> Cases() {
   {
     // The same block written as UTF-8, with and without a mark, and LF only.
     std::string text = "\n\n";
-    for (const auto& line : Block("5", "Information", "T\xC3\xA4sk", "\xC3\x9C" "berwachung \xE7\x9B\xA3\xE8\xA6\x96"))
+    for (const auto& line : Block("5", "Information", "T\xC3\xA4sk",
+                                  "\xC3\x9C"
+                                  "berwachung \xE7\x9B\xA3\xE8\xA6\x96"))
       text += line + "\n";
     text += "\n\n\n";
     const auto expected = Record("5", "3 - Information", "T\xC3\xA4sk",
-                                 "\xC3\x9C" "berwachung \xE7\x9B\xA3\xE8\xA6\x96 ");
+                                 "\xC3\x9C"
+                                 "berwachung \xE7\x9B\xA3\xE8\xA6\x96 ");
     cases.push_back({"Utf8WithoutMark", text, {expected}});
     cases.push_back({"Utf8WithMark", "\xEF\xBB\xBF" + text, {expected}});
     cases.push_back({"Utf16Le", EncodeUtf16LeWithBom(Utf8ToUtf16(text)), {expected}});

@@ -11,7 +11,9 @@ TEST(TextEncodingTest, ValidTextRoundTripsThroughUtf16) {
   EXPECT_EQ(wide.size(), 18u);  // the emoji takes two units
   EXPECT_EQ(Utf16ToUtf8(wide), text);
   EXPECT_EQ(DecodeTextFile(EncodeUtf16LeWithBom(wide)), wide);
-  EXPECT_EQ(EncodeUtf16LeWithBom(u"A\u00e5"), std::string("\xFF\xFE" "A\0\xE5\0", 6));
+  EXPECT_EQ(EncodeUtf16LeWithBom(u"A\u00e5"), std::string("\xFF\xFE"
+                                                          "A\0\xE5\0",
+                                                          6));
 }
 
 TEST(TextEncodingTest, BadInputIsReplacedNeverFatal) {
@@ -19,13 +21,23 @@ TEST(TextEncodingTest, BadInputIsReplacedNeverFatal) {
     std::string bytes;
     std::u16string decoded;
   } cases[] = {
-      {"a\xFF" "b", u"a\uFFFDb"},                        // not UTF-8
-      {"\xC3", u"\uFFFD"},                             // cut short
-      {"\xE0\x80\x80", u"\uFFFD\uFFFD\uFFFD"},         // overlong
-      {"\xED\xA0\x80", u"\uFFFD\uFFFD\uFFFD"},         // an encoded surrogate
-      {std::string("\xFF\xFE" "A\0\x00\xD8" "B\0", 8), u"A\uFFFDB"},  // lone high surrogate
-      {std::string("\xFF\xFE" "A\0" "B", 5), u"A\uFFFD"},            // odd length
-      {std::string("\xFE\xFF\0A", 4), u"A"},                           // big-endian mark
+      {"a\xFF"
+       "b",
+       u"a\uFFFDb"},                            // not UTF-8
+      {"\xC3", u"\uFFFD"},                      // cut short
+      {"\xE0\x80\x80", u"\uFFFD\uFFFD\uFFFD"},  // overlong
+      {"\xED\xA0\x80", u"\uFFFD\uFFFD\uFFFD"},  // an encoded surrogate
+      {std::string("\xFF\xFE"
+                   "A\0\x00\xD8"
+                   "B\0",
+                   8),
+       u"A\uFFFDB"},  // lone high surrogate
+      {std::string("\xFF\xFE"
+                   "A\0"
+                   "B",
+                   5),
+       u"A\uFFFD"},                           // odd length
+      {std::string("\xFE\xFF\0A", 4), u"A"},  // big-endian mark
       {"\xEF\xBB\xBFok", u"ok"},
   };
   for (const auto& c : cases) EXPECT_EQ(DecodeTextFile(c.bytes), c.decoded) << c.bytes;

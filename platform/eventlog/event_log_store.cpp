@@ -124,11 +124,20 @@ std::optional<std::string> DecodeName(std::string_view encoded) {
 void AppendEscaped(std::string& out, std::string_view text) {
   for (const char c : text) {
     switch (c) {
-      case '\\': out += "\\\\"; break;
-      case '\t': out += "\\t"; break;
-      case '\n': out += "\\n"; break;
-      case '\r': out += "\\r"; break;
-      default: out += c;
+      case '\\':
+        out += "\\\\";
+        break;
+      case '\t':
+        out += "\\t";
+        break;
+      case '\n':
+        out += "\\n";
+        break;
+      case '\r':
+        out += "\\r";
+        break;
+      default:
+        out += c;
     }
   }
 }
@@ -142,11 +151,20 @@ std::optional<std::string> Unescape(std::string_view text) {
     }
     if (++i == text.size()) return std::nullopt;
     switch (text[i]) {
-      case '\\': out += '\\'; break;
-      case 't': out += '\t'; break;
-      case 'n': out += '\n'; break;
-      case 'r': out += '\r'; break;
-      default: return std::nullopt;
+      case '\\':
+        out += '\\';
+        break;
+      case 't':
+        out += '\t';
+        break;
+      case 'n':
+        out += '\n';
+        break;
+      case 'r':
+        out += '\r';
+        break;
+      default:
+        return std::nullopt;
     }
   }
   return out;
@@ -154,15 +172,16 @@ std::optional<std::string> Unescape(std::string_view text) {
 
 std::string FormatRecord(const StoredEvent& e) {
   std::string line = std::to_string(e.RecordId);
-  for (const std::string_view field : {std::string_view(e.TimeCreated), std::string_view(e.LevelDisplayName),
-                                       std::string_view(e.ProviderName), std::string_view(e.TaskDisplayName)}) {
+  for (const std::string_view field :
+       {std::string_view(e.TimeCreated), std::string_view(e.LevelDisplayName),
+        std::string_view(e.ProviderName), std::string_view(e.TaskDisplayName)}) {
     line += '\t';
     AppendEscaped(line, field);
   }
   line += '\t';
   line += std::to_string(e.Id);
-  for (const std::string_view field : {std::string_view(e.UserId), std::string_view(e.MachineName),
-                                       std::string_view(e.Message)}) {
+  for (const std::string_view field :
+       {std::string_view(e.UserId), std::string_view(e.MachineName), std::string_view(e.Message)}) {
     line += '\t';
     AppendEscaped(line, field);
   }
@@ -225,8 +244,7 @@ ParsedLog ParseLog(std::string_view data, const fs::path& path) {
 
 bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
   return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-           return std::tolower(static_cast<unsigned char>(x)) ==
-                  std::tolower(static_cast<unsigned char>(y));
+           return std::tolower(static_cast<unsigned char>(x)) == std::tolower(static_cast<unsigned char>(y));
          });
 }
 
@@ -335,8 +353,7 @@ std::vector<LogSummary> EventLogStore::List() const {
     try {
       LockedFile log(entry.path(), O_RDONLY, LOCK_SH);
       if (log.is_open()) {
-        summary.record_count =
-            static_cast<int64_t>(ParseLog(log.ReadAll(), entry.path()).records.size());
+        summary.record_count = static_cast<int64_t>(ParseLog(log.ReadAll(), entry.path()).records.size());
       }
     } catch (const std::runtime_error&) {
       // Listed all the same, with no count, as an unreadable log is.

@@ -15,9 +15,8 @@ namespace fs = std::filesystem;
 class EventLogStoreTest : public ::testing::Test {
  protected:
   EventLogStoreTest()
-      : dir_(fs::temp_directory_path() /
-             ("corvane-eventlog-" + std::to_string(::getpid()) + "-" +
-              ::testing::UnitTest::GetInstance()->current_test_info()->name())),
+      : dir_(fs::temp_directory_path() / ("corvane-eventlog-" + std::to_string(::getpid()) + "-" +
+                                          ::testing::UnitTest::GetInstance()->current_test_info()->name())),
         store_(dir_ / "EventLogs") {
     fs::remove_all(dir_);
   }

@@ -34,18 +34,15 @@ class SpawnSetup {
 
 }  // namespace
 
-std::unique_ptr<ChildProcess> ChildProcess::Start(const SpawnRequest& request,
-                                                  std::string& error) {
+std::unique_ptr<ChildProcess> ChildProcess::Start(const SpawnRequest& request, std::string& error) {
   SpawnSetup setup;
   int rc = posix_spawn_file_actions_addopen(&setup.actions_, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
   if (rc == 0 && !request.stdout_file.empty()) {
-    rc = posix_spawn_file_actions_addopen(&setup.actions_, STDOUT_FILENO,
-                                          request.stdout_file.c_str(),
+    rc = posix_spawn_file_actions_addopen(&setup.actions_, STDOUT_FILENO, request.stdout_file.c_str(),
                                           O_WRONLY | O_CREAT | O_TRUNC, 0600);
   }
   if (rc == 0 && !request.stderr_file.empty()) {
-    rc = posix_spawn_file_actions_addopen(&setup.actions_, STDERR_FILENO,
-                                          request.stderr_file.c_str(),
+    rc = posix_spawn_file_actions_addopen(&setup.actions_, STDERR_FILENO, request.stderr_file.c_str(),
                                           O_WRONLY | O_CREAT | O_TRUNC, 0600);
   }
   if (rc == 0 && !request.working_folder.empty()) {
@@ -55,8 +52,7 @@ std::unique_ptr<ChildProcess> ChildProcess::Start(const SpawnRequest& request,
   if (rc == 0) rc = posix_spawnattr_setpgroup(&setup.attributes_, 0);
   if (rc == 0) rc = posix_spawnattr_setflags(&setup.attributes_, POSIX_SPAWN_SETPGROUP);
   if (rc != 0) {
-    error = std::string("Cannot prepare the start of ") + request.program.string() + ": " +
-            std::strerror(rc);
+    error = std::string("Cannot prepare the start of ") + request.program.string() + ": " + std::strerror(rc);
     return nullptr;
   }
 
@@ -68,8 +64,7 @@ std::unique_ptr<ChildProcess> ChildProcess::Start(const SpawnRequest& request,
   argv.push_back(nullptr);
 
   pid_t pid = 0;
-  rc = posix_spawn(&pid, request.program.c_str(), &setup.actions_, &setup.attributes_,
-                   argv.data(), environ);
+  rc = posix_spawn(&pid, request.program.c_str(), &setup.actions_, &setup.attributes_, argv.data(), environ);
   if (rc != 0) {
     error = "Cannot start " + request.program.string() + ": " + std::strerror(rc);
     return nullptr;

@@ -15,7 +15,7 @@ namespace corvane::platform {
 
 struct SpawnRequest {
   std::filesystem::path program;
-  std::vector<std::string> arguments = {};  // without the program itself
+  std::vector<std::string> arguments = {};    // without the program itself
   std::filesystem::path working_folder = {};  // empty: the caller's
   // Empty: inherited. Standard input is always /dev/null.
   std::filesystem::path stdout_file = {};

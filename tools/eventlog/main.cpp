@@ -51,9 +51,9 @@ std::optional<std::string> CanonicalLevel(std::string_view level) {
 
 int Write(platform::EventLogStore& store, int argc, char** argv) {
   static const std::map<std::string_view, bool> kOptions = {
-      {"--log", true},       {"--source", true}, {"--id", true},   {"--level", true},
-      {"--message", true},   {"--category", false}, {"--user", false}, {"--computer", false},
-      {"--time", false}};
+      {"--log", true},   {"--source", true},    {"--id", true},
+      {"--level", true}, {"--message", true},   {"--category", false},
+      {"--user", false}, {"--computer", false}, {"--time", false}};
   std::map<std::string_view, std::string> given;
   for (int i = 2; i < argc; i += 2) {
     const std::string_view option = argv[i];
@@ -71,8 +71,7 @@ int Write(platform::EventLogStore& store, int argc, char** argv) {
   event.Message = given["--message"];
   event.TaskDisplayName = given.contains("--category") ? given["--category"] : "";
   event.UserId = given.contains("--user") ? given["--user"] : "";
-  event.MachineName =
-      given.contains("--computer") ? given["--computer"] : platform::LocalComputerName();
+  event.MachineName = given.contains("--computer") ? given["--computer"] : platform::LocalComputerName();
 
   const std::string& id = given["--id"];
   const auto [end, ec] = std::from_chars(id.data(), id.data() + id.size(), event.Id);
@@ -101,8 +100,7 @@ int Run(int argc, char** argv) {
   if (command == "write") return Write(store, argc, argv);
   if (command == "list" && argc == 2) {
     for (const auto& log : store.List()) {
-      std::cout << log.name << '\t'
-                << (log.record_count ? std::to_string(*log.record_count) : "") << '\n';
+      std::cout << log.name << '\t' << (log.record_count ? std::to_string(*log.record_count) : "") << '\n';
     }
     return 0;
   }

@@ -59,7 +59,8 @@ TEST(ListWriterTest, WritesTheReferenceExampleExactly) {
       "MachineName      : HOST01.example.local\r\n"
       "Message          : The service terminated unexpectedly because the configured recovery "
       "program could not be started \r\n" +
-      pad + "after the third consecutive failure of the worker process on this computer.\r\n"
+      pad +
+      "after the third consecutive failure of the worker process on this computer.\r\n"
       "\r\n"
       "LogName          : Application\r\n"
       "RecordId         : 10234\r\n"
@@ -71,8 +72,7 @@ TEST(ListWriterTest, WritesTheReferenceExampleExactly) {
       "UserId           : S-1-5-18\r\n"
       "MachineName      : HOST01.example.local\r\n"
       "Message          : Backup finished.\r\n" +
-      pad + "\r\n" + pad + "Details:\r\n" + pad + "\tFiles:\t1200\r\n" + pad + "\r\n" +
-      "\r\n\r\n\r\n";
+      pad + "\r\n" + pad + "Details:\r\n" + pad + "\tFiles:\t1200\r\n" + pad + "\r\n" + "\r\n\r\n\r\n";
   EXPECT_EQ(Utf16ToUtf8(FormatList(objects)), expected);
   EXPECT_TRUE(FormatList({}).empty());
 }
@@ -99,8 +99,8 @@ TEST(ListWriterTest, WrapsByWordsAndSplitsLongWords) {
 }
 
 TEST(ListWriterTest, NarrowWidthWrapsContinuationLinesAtTheValueColumn) {
-  const auto text = Utf16ToUtf8(
-      FormatList({Event({{"LogName", "A-very-long-channel-name"}, {"RecordCount", ""}})}, 25));
+  const auto text =
+      Utf16ToUtf8(FormatList({Event({{"LogName", "A-very-long-channel-name"}, {"RecordCount", ""}})}, 25));
   EXPECT_EQ(text,
             "\r\n\r\n"
             "LogName     : A-very-long\r\n"

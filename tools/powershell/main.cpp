@@ -21,8 +21,6 @@ int main(int argc, char** argv) {
     text += ' ';
     text += argv[i];
   }
-  const platform::EventLogStore store(
-      platform::EventLogStore::DefaultFolder(platform::ProgramFolder()));
-  return powershell::RunScript(
-      text, {store, powershell::ListWidthFromEnvironment(), std::cout, std::cerr});
+  const platform::EventLogStore store(platform::EventLogStore::DefaultFolder(platform::ProgramFolder()));
+  return powershell::RunScript(text, {store, powershell::ListWidthFromEnvironment(), std::cout, std::cerr});
 }

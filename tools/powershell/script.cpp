@@ -18,8 +18,8 @@ struct Token {
 constexpr std::string_view kUnsupported = "$(){}@&`[]\"";
 
 bool IsWordEnd(char c) {
-  return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == ';' || c == '|' || c == ',' ||
-         c == '>' || c == '\'' || c == '#';
+  return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == ';' || c == '|' || c == ',' || c == '>' ||
+         c == '\'' || c == '#';
 }
 
 std::variant<std::vector<Token>, ParseError> Tokenize(std::string_view text) {

@@ -57,8 +57,7 @@ struct ParameterSpec {
   bool is_switch = false;
 };
 
-std::map<std::string, std::vector<std::string>> Bind(const CommandCall& call,
-                                                     std::string_view display_name,
+std::map<std::string, std::vector<std::string>> Bind(const CommandCall& call, std::string_view display_name,
                                                      std::initializer_list<ParameterSpec> specs,
                                                      std::string_view positional) {
   std::map<std::string, std::vector<std::string>> bound;
@@ -66,9 +65,9 @@ std::map<std::string, std::vector<std::string>> Bind(const CommandCall& call,
   for (size_t i = 0; i < args.size(); ++i) {
     if (!args[i].parameter) {
       if (positional.empty() || bound.contains(std::string(positional))) {
-        throw CommandError{std::string(display_name),
-                           "A positional parameter cannot be found that accepts argument '" +
-                               args[i].values.front() + "'."};
+        throw CommandError{
+            std::string(display_name),
+            "A positional parameter cannot be found that accepts argument '" + args[i].values.front() + "'."};
       }
       bound[std::string(positional)] = args[i].values;
       continue;
@@ -89,10 +88,10 @@ std::map<std::string, std::vector<std::string>> Bind(const CommandCall& call,
     if (matches.size() > 1) {
       std::string names;
       for (const auto* spec : matches) names += " -" + std::string(spec->name);
-      throw CommandError{std::string(display_name), "Parameter cannot be processed because the "
-                                                    "parameter name '" + typed +
-                                                        "' is ambiguous. Possible matches include:" +
-                                                        names + "."};
+      throw CommandError{std::string(display_name),
+                         "Parameter cannot be processed because the "
+                         "parameter name '" +
+                             typed + "' is ambiguous. Possible matches include:" + names + "."};
     }
     const std::string name(matches.front()->name);
     if (matches.front()->is_switch) {
@@ -100,8 +99,7 @@ std::map<std::string, std::vector<std::string>> Bind(const CommandCall& call,
       continue;
     }
     if (i + 1 >= args.size() || args[i + 1].parameter) {
-      throw CommandError{std::string(display_name),
-                         "Missing an argument for parameter '" + name + "'."};
+      throw CommandError{std::string(display_name), "Missing an argument for parameter '" + name + "'."};
     }
     bound[name] = args[++i].values;
   }
@@ -147,22 +145,22 @@ std::vector<Object> GetWinEvent(const CommandCall& call, const platform::EventLo
       for (const auto& log : logs) {
         if (!WildcardMatch(log.name, pattern)) continue;
         found = true;
-        objects.push_back(
-            {{"LogName", log.name},
-             {"RecordCount", log.record_count ? std::to_string(*log.record_count) : ""}});
+        objects.push_back({{"LogName", log.name},
+                           {"RecordCount", log.record_count ? std::to_string(*log.record_count) : ""}});
       }
       if (!found && pattern.find_first_of("*?") == std::string::npos) {
-        throw CommandError{std::string(kName),
-                           "There is not an event log on the localhost computer that matches \"" +
-                               pattern + "\"."};
+        throw CommandError{
+            std::string(kName),
+            "There is not an event log on the localhost computer that matches \"" + pattern + "\"."};
       }
     }
     return objects;
   }
 
   if (!bound.contains("LogName")) {
-    throw CommandError{std::string(kName), "This stand-in reads a log by -LogName or lists the "
-                                           "logs by -ListLog."};
+    throw CommandError{std::string(kName),
+                       "This stand-in reads a log by -LogName or lists the "
+                       "logs by -ListLog."};
   }
   const auto& names = bound["LogName"];
   if (names.size() != 1) {
@@ -173,13 +171,15 @@ std::vector<Object> GetWinEvent(const CommandCall& call, const platform::EventLo
     const std::string& text = bound["MaxEvents"].front();
     const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), max_events);
     if (ec != std::errc() || end != text.data() + text.size()) {
-      throw CommandError{std::string(kName), "Cannot bind parameter 'MaxEvents'. Cannot convert "
-                                             "value \"" + text + "\" to type \"System.Int64\"."};
+      throw CommandError{std::string(kName),
+                         "Cannot bind parameter 'MaxEvents'. Cannot convert "
+                         "value \"" +
+                             text + "\" to type \"System.Int64\"."};
     }
     if (max_events < 1) {
-      throw CommandError{std::string(kName),
-                         "Cannot validate argument on parameter 'MaxEvents'. The " + text +
-                             " argument is less than the minimum allowed range of 1."};
+      throw CommandError{std::string(kName), "Cannot validate argument on parameter 'MaxEvents'. The " +
+                                                 text +
+                                                 " argument is less than the minimum allowed range of 1."};
     }
   }
   // The name is looked up as the literal text it is; nothing in it is run.
@@ -187,8 +187,7 @@ std::vector<Object> GetWinEvent(const CommandCall& call, const platform::EventLo
   const auto log = store.Find(name);
   if (!log) {
     throw CommandError{std::string(kName),
-                       "There is not an event log on the localhost computer that matches \"" +
-                           name + "\"."};
+                       "There is not an event log on the localhost computer that matches \"" + name + "\"."};
   }
   std::optional<std::vector<platform::StoredEvent>> records;
   try {
@@ -230,8 +229,7 @@ void SortObject(const CommandCall& call, std::vector<Object>& objects) {
   std::stable_sort(objects.begin(), objects.end(), key_less);
 }
 
-std::u16string FormatListOf(const CommandCall& call, const std::vector<Object>& objects,
-                            int width) {
+std::u16string FormatListOf(const CommandCall& call, const std::vector<Object>& objects, int width) {
   auto bound = Bind(call, "Format-List", {{"Property"}}, "Property");
   const std::vector<std::string> wanted = bound["Property"];
   std::vector<ListObject> list;
@@ -262,8 +260,7 @@ void RunStatement(const Statement& statement, const StandInContext& context) {
     file.open(*statement.output_file,
               std::ios::binary | (statement.append ? std::ios::app : std::ios::trunc));
     if (!file) {
-      throw CommandError{"out-file", "Could not find a part of the path '" +
-                                         *statement.output_file + "'."};
+      throw CommandError{"out-file", "Could not find a part of the path '" + *statement.output_file + "'."};
     }
   }
   const auto& pipeline = statement.pipeline;
@@ -285,8 +282,9 @@ void RunStatement(const Statement& statement, const StandInContext& context) {
     const std::string name = Lowered(pipeline[i].name);
     const bool last = i + 1 == pipeline.size();
     if (name != "sort-object" && !(last && name == "format-list")) {
-      throw CommandError{pipeline[i].name, "This stand-in pipes get-winevent only through "
-                                           "sort-object into a final format-list."};
+      throw CommandError{pipeline[i].name,
+                         "This stand-in pipes get-winevent only through "
+                         "sort-object into a final format-list."};
     }
   }
   if (Lowered(pipeline.back().name) != "format-list") {
@@ -314,8 +312,10 @@ void RunStatement(const Statement& statement, const StandInContext& context) {
 int RunScript(std::string_view text, const StandInContext& context) {
   const auto parsed = ParseScript(text);
   if (const auto* error = std::get_if<ParseError>(&parsed)) {
-    context.errors << "At line:1 char:1\n" << error->message << "\n"
-                   << "    + CategoryInfo          : ParserError: (:) [], ParentContainsErrorRecordException\n";
+    context.errors
+        << "At line:1 char:1\n"
+        << error->message << "\n"
+        << "    + CategoryInfo          : ParserError: (:) [], ParentContainsErrorRecordException\n";
     return 1;
   }
   int status = 0;

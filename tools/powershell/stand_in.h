@@ -16,8 +16,8 @@ namespace corvane::powershell {
 
 struct StandInContext {
   const platform::EventLogStore& store;
-  int width;                // the line width of the list format
-  std::ostream& console;    // output that is not redirected
+  int width;              // the line width of the list format
+  std::ostream& console;  // output that is not redirected
   std::ostream& errors;
 };
 

@@ -20,9 +20,8 @@ namespace fs = std::filesystem;
 class StandInTest : public ::testing::Test {
  protected:
   StandInTest()
-      : dir_(fs::temp_directory_path() /
-             ("corvane-psh-" + std::to_string(::getpid()) + "-" +
-              ::testing::UnitTest::GetInstance()->current_test_info()->name())),
+      : dir_(fs::temp_directory_path() / ("corvane-psh-" + std::to_string(::getpid()) + "-" +
+                                          ::testing::UnitTest::GetInstance()->current_test_info()->name())),
         store_(dir_ / "EventLogs"),
         out_(dir_ / "out.tmp") {
     fs::remove_all(dir_);
@@ -114,16 +113,13 @@ TEST_F(StandInTest, FailuresLeaveTheFileAsPowerShellDoes) {
        true},
       {"empty log", EventCommand("Empty", 1),
        "Get-WinEvent : No events were found that match the specified selection criteria.", true},
-      {"bad count", EventCommand("Application", 0), "The 0 argument is less than the minimum",
-       true},
+      {"bad count", EventCommand("Application", 0), "The 0 argument is less than the minimum", true},
       {"unbalanced quote", "get-winevent -logname 'Appl > " + out_.string(),
        "The string is missing the terminator: '.", false},
-      {"variables", "get-winevent -logname $env:x > " + out_.string(), "Unexpected token '$'",
-       false},
+      {"variables", "get-winevent -logname $env:x > " + out_.string(), "Unexpected token '$'", false},
       {"empty pipe element", "get-winevent -listlog * | | format-list > " + out_.string(),
        "An empty pipe element is not allowed.", false},
-      {"no target", "get-winevent -listlog * | format-list >", "Missing file specification",
-       false},
+      {"no target", "get-winevent -listlog * | format-list >", "Missing file specification", false},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
@@ -143,13 +139,14 @@ TEST_F(StandInTest, AHostileLogNameIsLookedUpLiterallyAndNothingElseRuns) {
   const Run quoted = RunText(EventCommand(hostile, 1));
   EXPECT_EQ(quoted.status, 1);
   EXPECT_EQ(quoted.errors,
-            "Get-WinEvent : There is not an event log on the localhost computer that matches \"" +
-                hostile + "\".\n");
+            "Get-WinEvent : There is not an event log on the localhost computer that matches \"" + hostile +
+                "\".\n");
   EXPECT_EQ(Output(), "");
 
-  const Run unquoted = RunText("Set-ExecutionPolicy Unrestricted -force\r\nget-winevent -logname "
-                               "'x'; Remove-Item -Recurse C:\\ #' -maxevent 1 | format-list > " +
-                               out_.string());
+  const Run unquoted = RunText(
+      "Set-ExecutionPolicy Unrestricted -force\r\nget-winevent -logname "
+      "'x'; Remove-Item -Recurse C:\\ #' -maxevent 1 | format-list > " +
+      out_.string());
   EXPECT_EQ(unquoted.status, 1);
   EXPECT_NE(unquoted.errors.find("The term 'Remove-Item' is not recognized"), std::string::npos)
       << unquoted.errors;
