@@ -1,5 +1,7 @@
 #include "common/events/event_command.h"
 
+#include <algorithm>
+
 namespace corvane::events {
 namespace {
 
@@ -8,7 +10,8 @@ namespace {
 std::string RedirectionTarget(const std::filesystem::path& output) {
   const std::string path = output.string();
   constexpr std::string_view kSpecial = " \t\r\n'\"`;|&<>(){}[]$@#,";
-  if (path.empty() || path.find_first_of(kSpecial) != std::string::npos) {
+  const bool non_ascii = std::any_of(path.begin(), path.end(), [](char c) { return (c & 0x80) != 0; });
+  if (path.empty() || non_ascii || path.find_first_of(kSpecial) != std::string::npos) {
     return QuotePowerShellString(path);
   }
   return path;
@@ -17,10 +20,22 @@ std::string RedirectionTarget(const std::filesystem::path& output) {
 }  // namespace
 
 std::string QuotePowerShellString(std::string_view text) {
+  // PowerShell ends a single-quoted string at U+2018 to U+201B as well as at
+  // "'", and reads any of them doubled as the one character.
   std::string quoted = "'";
-  for (const char c : text) {
-    quoted += c;
-    if (c == '\'') quoted += '\'';
+  for (size_t i = 0; i < text.size(); ++i) {
+    if (text[i] == '\'') {
+      quoted += "''";
+    } else if (text.substr(i, 2) == "\xE2\x80" && i + 2 < text.size() &&
+               static_cast<unsigned char>(text[i + 2]) >= 0x98 &&
+               static_cast<unsigned char>(text[i + 2]) <= 0x9B) {
+      const std::string_view mark = text.substr(i, 3);
+      quoted += mark;
+      quoted += mark;
+      i += 2;
+    } else {
+      quoted += text[i];
+    }
   }
   quoted += '\'';
   return quoted;

@@ -11,8 +11,9 @@ namespace corvane::events {
 
 inline constexpr std::string_view kDefaultPolicyCommand = "Set-ExecutionPolicy Unrestricted -force";
 
-// A PowerShell single-quoted string literal: a quote inside is doubled, so no
-// text can end the string early.
+// A PowerShell single-quoted string literal: a quote inside (also the
+// typographic single quotes PowerShell accepts) is doubled, so no text can
+// end the string early.
 std::string QuotePowerShellString(std::string_view text);
 
 // `get-winevent` for the newest `max_events` entries of `log`, sorted by

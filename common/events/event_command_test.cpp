@@ -21,6 +21,9 @@ TEST(EventCommandTest, CommandCarriesTheLogNameAsOneQuotedString) {
       << hostile;
   EXPECT_EQ(QuotePowerShellString(""), "''");
   EXPECT_EQ(QuotePowerShellString("''"), "''''''");
+  // PowerShell also ends a string at the typographic single quotes.
+  EXPECT_EQ(QuotePowerShellString("a\u2019b\u2018"), "'a\u2019\u2019b\u2018\u2018'");
+  EXPECT_EQ(QuotePowerShellString("\xE2\x80"), "'\xE2\x80'");
   // A folder with a space or a quote still names one file.
   EXPECT_EQ(BuildListLogCommand("P", "/my folder/it's/c-loglist.tmp"),
             "P\r\nget-winevent -listlog * | format-list logname, recordcount > "

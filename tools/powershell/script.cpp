@@ -17,6 +17,17 @@ struct Token {
 // is rejected before anything runs, so nothing is half-understood.
 constexpr std::string_view kUnsupported = "$(){}@&`[]\"";
 
+// The length of the single quote at `i`: "'" or one of U+2018 to U+201B,
+// which PowerShell takes for the same quote; 0 for anything else.
+size_t QuoteLength(std::string_view text, size_t i) {
+  if (i < text.size() && text[i] == '\'') return 1;
+  if (i + 2 < text.size() && text.substr(i, 2) == "\xE2\x80" &&
+      static_cast<unsigned char>(text[i + 2]) >= 0x98 && static_cast<unsigned char>(text[i + 2]) <= 0x9B) {
+    return 3;
+  }
+  return 0;
+}
+
 bool IsWordEnd(char c) {
   return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == ';' || c == '|' || c == ',' || c == '>' ||
          c == '\'' || c == '#';
@@ -44,19 +55,19 @@ std::variant<std::vector<Token>, ParseError> Tokenize(std::string_view text) {
       const bool append = i + 1 < text.size() && text[i + 1] == '>';
       tokens.push_back({append ? TokenKind::kAppend : TokenKind::kRedirect, {}});
       i += append ? 2 : 1;
-    } else if (c == '\'') {
-      // Two quotes stand for one; a string may span lines.
+    } else if (size_t open = QuoteLength(text, i); open > 0) {
+      // Two quotes stand for the second; a string may span lines.
       std::string value;
-      ++i;
+      i += open;
       for (;;) {
         if (i >= text.size()) return ParseError{"The string is missing the terminator: '."};
-        if (text[i] == '\'') {
-          if (i + 1 < text.size() && text[i + 1] == '\'') {
-            value += '\'';
-            i += 2;
+        if (const size_t quote = QuoteLength(text, i); quote > 0) {
+          if (const size_t next = QuoteLength(text, i + quote); next > 0) {
+            value += text.substr(i + quote, next);
+            i += quote + next;
             continue;
           }
-          ++i;
+          i += quote;
           break;
         }
         value += text[i++];
@@ -68,7 +79,7 @@ std::variant<std::vector<Token>, ParseError> Tokenize(std::string_view text) {
                         "sends."};
     } else {
       const size_t start = i;
-      while (i < text.size() && !IsWordEnd(text[i])) {
+      while (i < text.size() && !IsWordEnd(text[i]) && QuoteLength(text, i) == 0) {
         if (kUnsupported.find(text[i]) != std::string_view::npos) {
           return ParseError{std::string("Unexpected token '") + text[i] +
                             "': this stand-in of PowerShell understands only the commands "

@@ -135,13 +135,17 @@ TEST_F(StandInTest, FailuresLeaveTheFileAsPowerShellDoes) {
 // that name, finds no log, and runs nothing else. Even the unquoted form of
 // old, which real PowerShell would run as two commands, only gets an error.
 TEST_F(StandInTest, AHostileLogNameIsLookedUpLiterallyAndNothingElseRuns) {
-  const std::string hostile = "x'; Remove-Item -Recurse C:\\; '";
-  const Run quoted = RunText(EventCommand(hostile, 1));
-  EXPECT_EQ(quoted.status, 1);
-  EXPECT_EQ(quoted.errors,
-            "Get-WinEvent : There is not an event log on the localhost computer that matches \"" + hostile +
-                "\".\n");
-  EXPECT_EQ(Output(), "");
+  for (const std::string hostile :
+       {"x'; Remove-Item -Recurse C:\\; '", "y\u2019; Remove-Item C:\\; \u2018"}) {
+    const Run quoted = RunText(EventCommand(hostile, 1));
+    EXPECT_EQ(quoted.status, 1);
+    EXPECT_EQ(quoted.errors,
+              "Get-WinEvent : There is not an event log on the localhost computer that matches \"" + hostile +
+                  "\".\n");
+    EXPECT_EQ(Output(), "");
+  }
+  EXPECT_EQ(RunText("get-winevent -logname \u2018Application\u2019 | format-list recordid").console,
+            "\r\n\r\nRecordId : 3\r\n\r\nRecordId : 2\r\n\r\nRecordId : 1\r\n\r\n\r\n\r\n");
 
   const Run unquoted = RunText(
       "Set-ExecutionPolicy Unrestricted -force\r\nget-winevent -logname "
