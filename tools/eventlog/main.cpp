@@ -28,6 +28,7 @@ constexpr std::string_view kUsage =
     "usage: corvane-eventlog write --log NAME --source TEXT --id N\n"
     "           --level Error|Warning|Information|Critical|Verbose --message TEXT\n"
     "           [--category TEXT] [--user TEXT] [--computer TEXT] [--time \"YYYY-MM-DD HH:MM:SS\"]\n"
+    "           (the log is created when missing)\n"
     "       corvane-eventlog create NAME\n"
     "       corvane-eventlog clear NAME\n"
     "       corvane-eventlog list\n";
