@@ -185,10 +185,17 @@ TEST_F(FrmCorvaneSrvTest, StartSequenceClearsDebugFilesAndLogsTheStart) {
   EXPECT_TRUE(state.FirstCycle);
   EXPECT_EQ(state.SecondsToNextPoll, 60);
   EXPECT_EQ(state.StoredHour, 10);
+  EXPECT_EQ(state.PolicyCommand, "Set-ExecutionPolicy Unrestricted -force");
   EXPECT_EQ(state.ServiceStartTime, *platform::MakeLocalTime(2026, 12, 11, 10, 0, 1));
   EXPECT_TRUE(Form().timer1().IsActive());
   // The pauses: 1000 ms in the sequence, 500 ms after the log line.
   EXPECT_EQ(clock_.slept(), 1500ms);
+}
+
+TEST_F(FrmCorvaneSrvTest, StartSequenceReadsThePolicyLineFromTheIni) {
+  std::ofstream(folder_ / "Corvane.ini") << "[Psh]\r\nSet-ExecutionPolicy RemoteSigned -force \r\n";
+  Start();
+  EXPECT_EQ(Form().context().state.PolicyCommand, "Set-ExecutionPolicy RemoteSigned -force");
 }
 
 TEST_F(FrmCorvaneSrvTest, SecondRunningNotificationDoesNothing) {
