@@ -4,8 +4,10 @@
 #include <string>
 
 #include "common/database/config_tables.h"
+#include "common/events/event_file.h"
 #include "platform/clock/date_time.h"
 #include "service/diagnostics.h"
+#include "service/event_reader.h"
 
 namespace corvane::service {
 namespace {
@@ -23,6 +25,14 @@ class RunningFlag {
  private:
   bool& flag_;
 };
+
+// Copies each name first: a pause inside the reader may run other handlers.
+template <typename Function>
+void ForEachNamedSlot(const ServiceState& state, Function function) {
+  for (const LogSlot& slot : state.log_slots) {
+    if (const std::string log = slot.Log; !log.empty()) function(log);
+  }
+}
 
 void LoadSettingsAndLogs(ServiceContext& context) {
   ServiceState& state = context.state;
@@ -92,7 +102,19 @@ void PollingCycle(ServiceContext& context, platform::Timer& timer1, const Filter
   try {
     if (state.FirstCycle) timer1.SetInterval(kTimerPollInterval);
     LoadSettingsAndLogs(context);
-    // Reading the logs into the event file comes with the event reader.
+    events::CreateEventFile(EventFilePath(state));
+    if (state.FirstCycle) {
+      // The newest entry of each log only marks where forwarding starts:
+      // what was in the logs before the start is never sent.
+      ForEachNamedSlot(state, [&](const std::string& log) { GetEventLogPsh(context, log, 1); });
+      GetEventIndex(context);
+      timer1.SetInterval(kTimerPollInterval);
+      context.PauseWithEvents(1000);
+      state.FirstCycle = false;
+    }
+    if (const int32_t entries = EntriesPerPoll(state.settings.LogCheckInterval); entries > 0) {
+      ForEachNamedSlot(state, [&](const std::string& log) { GetEventLogPsh(context, log, entries); });
+    }
     FilterTest(context, senders);
     AppendSlotReport(context);
     const int hour = platform::LocalHour(context.clock.Now());

@@ -39,54 +39,6 @@ class PollingCycleTest : public testing::ServiceFixture {
   FilterSenders senders;
 };
 
-TEST_F(PollingCycleTest, TheFirstPollAfterMidnightRunsTheDailyWorkOnce) {
-  ServiceState& state = context.state;
-  state.FirstCycle = false;
-  state.StoredHour = 23;
-  // Application has been silent since the 7th (4 day boundaries by the
-  // 12th), System since the 9th (3 boundaries): only Application is over 3.
-  state.log_slots[0] = {"Application", 10, *MakeLocalTime(2026, 12, 7, 18)};
-  state.log_slots[1] = {"System", 20, *MakeLocalTime(2026, 12, 9, 1)};
-  platform::WriteTextLines(debug() / "AppEventCorvane.txt",
-                           {"2026-10-14 08:00:00\t3\tm_p\t59 days old at 00:08",
-                            "2026-10-13 08:00:00\t3\tm_p\t60 days old at 00:08"});
-  for (const char* name : {"s-snmptraps.txt", "s-syslog.txt"}) {
-    platform::WriteTextLines(debug() / name, {"yesterday"});
-  }
-  platform::WriteTextLines(folder / "Backup" / "stray.txt", {"not a backup"});
-  ASSERT_TRUE(state.SentKeyList.Remember("sent yesterday"));
-
-  Poll();  // 23:58
-  EXPECT_TRUE(entries.empty()) << Texts()[0];
-  EXPECT_TRUE(fs::exists(debug() / "s-snmptraps.txt"));
-  EXPECT_TRUE(fs::exists(debug() / "s-lastevtid.txt"));
-  EXPECT_EQ(state.SentKeyList.count(), 1);
-  EXPECT_EQ(platform::ReadTextLines(debug() / "AppEventCorvane.txt").size(), 2u);
-
-  clock.Sleep(10min);  // 00:08
-  Poll();
-  EXPECT_THAT(Texts(), ElementsAre("timer1: No New Entries in Log: Application For 3 Days "
-                                   "(possible due to corrupt log)"));
-  EXPECT_EQ(entries[0].module, "frmCorvaneSrv");
-  EXPECT_EQ(entries[0].type, EntryType::kInformation);
-  EXPECT_EQ(platform::ReadTextLines(debug() / "AppEventCorvane.txt"),
-            std::vector<std::string>{"2026-10-14 08:00:00\t3\tm_p\t59 days old at 00:08"});
-  for (const char* name : {"s-lastevtid.txt", "s-snmptraps.txt", "s-syslog.txt"}) {
-    EXPECT_FALSE(fs::exists(debug() / name)) << name;
-  }
-  EXPECT_EQ(state.SentKeyList.count(), 0);
-  EXPECT_FALSE(state.SentKeyList.IsSent("sent yesterday"));
-  EXPECT_FALSE(fs::exists(folder / "Backup" / "stray.txt"));
-  EXPECT_TRUE(fs::exists(folder / "Backup" / "Corvane.mdb"));
-  EXPECT_EQ(state.StoredHour, 0);
-
-  // Later polls of the same day do not run it again.
-  clock.Sleep(30min);
-  Poll();
-  EXPECT_EQ(entries.size(), 1u);
-  EXPECT_TRUE(fs::exists(debug() / "s-lastevtid.txt"));
-}
-
 TEST_F(PollingCycleTest, ReloadsSettingsAndSlots) {
   ServiceState& state = context.state;
   state.settings.ProgVersion = "2.22";
@@ -108,6 +60,9 @@ TEST_F(PollingCycleTest, ReloadsSettingsAndSlots) {
   EXPECT_EQ(state.log_slots[0].LastRecordId, 10);
   EXPECT_EQ(state.log_slots[1].Log, "");
   EXPECT_EQ(state.log_slots[2].Log, "");
+  // At an interval outside the table nothing is read: the event file holds
+  // only its header.
+  EXPECT_EQ(platform::ReadTextLines(debug() / "s-logevent.txt").size(), 1u);
 }
 
 TEST_F(PollingCycleTest, FailuresEndThePollWithAnEntry) {
