@@ -7,6 +7,7 @@
 #include "common/database/database.h"
 #include "platform/clock/date_time.h"
 #include "platform/system/text_file.h"
+#include "service/event_reader.h"
 #include "service/trap_composer.h"
 
 namespace corvane::service {
@@ -147,7 +148,7 @@ void FrmCorvaneSrv::dartSvc_State() {
 void FrmCorvaneSrv::StartSequence() {
   ServiceState& state = context_.state;
   if (!state.DbConnectString.empty()) return;  // once per process
-  // Read_ini belongs here: it sets PolicyCommand for the event reader.
+  Read_ini(context_);
   state.DbConnectString = DbConnectString(state.AppFolder);
   // The service's debug files and event file of an earlier run; a missing
   // Debug folder simply holds none.

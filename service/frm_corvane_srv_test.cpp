@@ -188,6 +188,7 @@ TEST_F(FrmCorvaneSrvTest, StartSequenceClearsDebugFilesAndLogsTheStart) {
   EXPECT_TRUE(state.FirstCycle);
   EXPECT_EQ(state.SecondsToNextPoll, 60);
   EXPECT_EQ(state.StoredHour, 10);
+  EXPECT_EQ(state.PolicyCommand, "Set-ExecutionPolicy Unrestricted -force");
   EXPECT_EQ(state.ServiceStartTime, *platform::MakeLocalTime(2026, 12, 11, 10, 0, 1));
   EXPECT_TRUE(Form().timer1().IsActive());
   // The pauses: 1000 ms in the sequence, 500 ms after the log line.
@@ -230,6 +231,12 @@ TEST_F(FrmCorvaneSrvTest, AgentErrorsEndTrapsAfterTheSixth) {
   host_.Raise(0);
   EXPECT_EQ(agent_.sent.size(), 6u);
   EXPECT_EQ(AppLogEntries().back(), "3\tfrmCorvaneSrv_dartSvc_State\tService Stopped");
+}
+
+TEST_F(FrmCorvaneSrvTest, StartSequenceReadsThePolicyLineFromTheIni) {
+  std::ofstream(folder_ / "Corvane.ini") << "[Psh]\r\nSet-ExecutionPolicy RemoteSigned -force \r\n";
+  Start();
+  EXPECT_EQ(Form().context().state.PolicyCommand, "Set-ExecutionPolicy RemoteSigned -force");
 }
 
 TEST_F(FrmCorvaneSrvTest, SecondRunningNotificationDoesNothing) {
