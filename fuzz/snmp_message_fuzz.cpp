@@ -20,7 +20,8 @@ std::vector<std::string_view> Fields(std::string_view bytes) {
   size_t start = 0;
   while (start <= bytes.size() && fields.size() < 64) {
     const size_t end = bytes.find('\0', start);
-    fields.push_back(bytes.substr(start, end == std::string_view::npos ? std::string_view::npos : end - start));
+    fields.push_back(
+        bytes.substr(start, end == std::string_view::npos ? std::string_view::npos : end - start));
     if (end == std::string_view::npos) break;
     start = end + 1;
   }

@@ -146,7 +146,8 @@ class CorvaneMibTest : public ::testing::Test {
     EXPECT_EQ(trap.specific, static_cast<uint32_t>(kTrapSpecific));
 
     std::vector<std::string> listed;
-    for (const std::string& variable : trap.variables) listed.push_back(mib_.Resolve(variable).value_or(variable));
+    for (const std::string& variable : trap.variables)
+      listed.push_back(mib_.Resolve(variable).value_or(variable));
     std::vector<std::string> carried;
     for (const TrapVariable& variable : sent) carried.push_back(variable.oid);
     EXPECT_THAT(listed, ElementsAreArray(carried));
@@ -159,8 +160,9 @@ class CorvaneMibTest : public ::testing::Test {
       if (sent[i].type_code == platform::kSnmpTypeInteger) {
         EXPECT_EQ(object.syntax[0], "INTEGER");
       } else {
-        const bool text = object.syntax[0] == "DisplayString" ||
-                          (object.syntax.size() > 1 && object.syntax[0] == "OCTET" && object.syntax[1] == "STRING");
+        const bool text =
+            object.syntax[0] == "DisplayString" ||
+            (object.syntax.size() > 1 && object.syntax[0] == "OCTET" && object.syntax[1] == "STRING");
         EXPECT_TRUE(text) << object.syntax[0];
       }
     }

@@ -55,8 +55,8 @@ TEST(NumericValueTest, LeadingNumberOrZero) {
     const char* text;
     const char* value;
   } cases[] = {
-      {"10233", "10233"}, {"", "0"},     {"12abc", "12"}, {"  42", "42"}, {"\t7 - x", "7"}, {"abc", "0"},
-      {"-7", "-7"},       {"+3", "3"},   {"007", "7"},    {"-0", "0"},    {"-", "0"},       {"1 2", "1"},
+      {"10233", "10233"}, {"", "0"},   {"12abc", "12"}, {"  42", "42"}, {"\t7 - x", "7"}, {"abc", "0"},
+      {"-7", "-7"},       {"+3", "3"}, {"007", "7"},    {"-0", "0"},    {"-", "0"},       {"1 2", "1"},
   };
   for (const auto& c : cases) EXPECT_EQ(NumericValue(c.text), c.value) << '"' << c.text << '"';
 }
@@ -86,8 +86,16 @@ TEST(FirstCharactersTest, CountsCharactersNotBytes) {
 }
 
 TEST_F(TrapComposerTest, EventTrapCarriesTheElevenVariablesThenPauses) {
-  EventRecord event{"Application", "10233", "2026-12-11 09:05:07", "2 - Warning", "Demo-Provider", "",
-                    "100",         "S-1-5-18", "HOST01", "Disk \xC3\xA9t\xC3\xA9 full\r\nline two"};
+  EventRecord event{"Application",
+                    "10233",
+                    "2026-12-11 09:05:07",
+                    "2 - Warning",
+                    "Demo-Provider",
+                    "",
+                    "100",
+                    "S-1-5-18",
+                    "HOST01",
+                    "Disk \xC3\xA9t\xC3\xA9 full\r\nline two"};
   SendTrap(ctx_, event, 3);
   EXPECT_THAT(agent_.calls, ElementsAre("endpoint close", "endpoint destination 127.0.0.1:1162 0", "send"));
   ASSERT_EQ(agent_.sent.size(), 1u);
@@ -98,17 +106,15 @@ TEST_F(TrapComposerTest, EventTrapCarriesTheElevenVariablesThenPauses) {
   EXPECT_EQ(m.SpecificTrap(), 1);
   EXPECT_EQ(m.TimeStamp(), 259200000u);
   EXPECT_EQ(m.AgentAddress(), "10.1.2.3");
-  EXPECT_THAT(Describe(m), ElementsAre("1.3.6.1.4.1.7365.1.17.1.1.1 1 10233",
-                                       "1.3.6.1.4.1.7365.1.17.1.1.2 2 2026-12-11 09:05:07",
-                                       "1.3.6.1.4.1.7365.1.17.1.1.3 2 Application",
-                                       "1.3.6.1.4.1.7365.1.17.1.1.4 1 2",
-                                       "1.3.6.1.4.1.7365.1.17.1.1.5 2 Demo-Provider",
-                                       "1.3.6.1.4.1.7365.1.17.1.1.6 2 ",
-                                       "1.3.6.1.4.1.7365.1.17.1.1.7 1 100",
-                                       "1.3.6.1.4.1.7365.1.17.1.1.8 2 S-1-5-18",
-                                       "1.3.6.1.4.1.7365.1.17.1.1.9 2 HOST01",
-                                       "1.3.6.1.4.1.7365.1.17.1.1.10 2 Disk \xC3\xA9t\xC3\xA9 full\r\nline two",
-                                       "1.3.6.1.4.1.7365.1.17.1.1.11 1 3"));
+  EXPECT_THAT(
+      Describe(m),
+      ElementsAre("1.3.6.1.4.1.7365.1.17.1.1.1 1 10233", "1.3.6.1.4.1.7365.1.17.1.1.2 2 2026-12-11 09:05:07",
+                  "1.3.6.1.4.1.7365.1.17.1.1.3 2 Application", "1.3.6.1.4.1.7365.1.17.1.1.4 1 2",
+                  "1.3.6.1.4.1.7365.1.17.1.1.5 2 Demo-Provider", "1.3.6.1.4.1.7365.1.17.1.1.6 2 ",
+                  "1.3.6.1.4.1.7365.1.17.1.1.7 1 100", "1.3.6.1.4.1.7365.1.17.1.1.8 2 S-1-5-18",
+                  "1.3.6.1.4.1.7365.1.17.1.1.9 2 HOST01",
+                  "1.3.6.1.4.1.7365.1.17.1.1.10 2 Disk \xC3\xA9t\xC3\xA9 full\r\nline two",
+                  "1.3.6.1.4.1.7365.1.17.1.1.11 1 3"));
   EXPECT_EQ(clock_.slept(), 500ms);
   EXPECT_THAT(entries_, IsEmpty());
 }
@@ -120,11 +126,11 @@ TEST_F(TrapComposerTest, InfoTrapCarriesSixVariablesAndNoPause) {
   EXPECT_EQ(m.Enterprise(), "1.3.6.1.4.1.7365.2.1.2");
   EXPECT_EQ(m.SpecificTrap(), 1);
   EXPECT_EQ(m.TimeStamp(), 259200000u);
-  EXPECT_THAT(Describe(m), ElementsAre("1.3.6.1.4.1.7365.2.1.1.1 2 10.1.2.3", "1.3.6.1.4.1.7365.2.1.1.2 2 Corvane",
-                                       "1.3.6.1.4.1.7365.2.1.1.3 2 modCorvaneSrv",
-                                       "1.3.6.1.4.1.7365.2.1.1.4 2 GetEventLogPsh",
-                                       "1.3.6.1.4.1.7365.2.1.1.5 2 " + std::string(240, 'e'),
-                                       "1.3.6.1.4.1.7365.2.1.1.6 1 1"));
+  EXPECT_THAT(
+      Describe(m),
+      ElementsAre("1.3.6.1.4.1.7365.2.1.1.1 2 10.1.2.3", "1.3.6.1.4.1.7365.2.1.1.2 2 Corvane",
+                  "1.3.6.1.4.1.7365.2.1.1.3 2 modCorvaneSrv", "1.3.6.1.4.1.7365.2.1.1.4 2 GetEventLogPsh",
+                  "1.3.6.1.4.1.7365.2.1.1.5 2 " + std::string(240, 'e'), "1.3.6.1.4.1.7365.2.1.1.6 1 1"));
   EXPECT_EQ(clock_.sleep_count(), 0);
 }
 
@@ -151,8 +157,8 @@ TEST_F(TrapComposerTest, EventTrapFailuresBecomeSendTrapErrorEntries) {
   SendTrap(ctx_, huge, 1);
   EXPECT_THAT(agent_.sent, IsEmpty());
   ASSERT_EQ(entries_.size(), 3u);
-  EXPECT_EQ(entries_[0], (Entry{"modCorvaneSrv_SendTrap", "Cannot send the trap: Network is unreachable (10051)",
-                               EntryType::kError}));
+  EXPECT_EQ(entries_[0], (Entry{"modCorvaneSrv_SendTrap",
+                                "Cannot send the trap: Network is unreachable (10051)", EntryType::kError}));
   EXPECT_EQ(entries_[1], (Entry{"modCorvaneSrv_SendTrap", "Invalid agent address \"\"", EntryType::kError}));
   EXPECT_EQ(entries_[2].where, "modCorvaneSrv_SendTrap");
   EXPECT_THAT(entries_[2].text, ::testing::HasSubstr("99999999999"));
@@ -174,10 +180,10 @@ TEST_F(TrapComposerTest, SixthAgentErrorTurnsTrapsOffForGood) {
   snmpAgent_Error(ctx_, 10054, "Connection refused (127.0.0.1:1162)");
   EXPECT_FALSE(ctx_.state.TrapsAllowed);
   EXPECT_THAT(entries_,
-              ElementsAre(Entry{"frmCorvaneSrv_snmpAgent_Error", "This may depend on 'Trap receiver does not exist'",
-                                EntryType::kWarning},
-                          Entry{"frmCorvaneSrv_snmpAgent_Error", "The Snmp Agent will NOT try to send any more traps.",
-                                EntryType::kWarning},
+              ElementsAre(Entry{"frmCorvaneSrv_snmpAgent_Error",
+                                "This may depend on 'Trap receiver does not exist'", EntryType::kWarning},
+                          Entry{"frmCorvaneSrv_snmpAgent_Error",
+                                "The Snmp Agent will NOT try to send any more traps.", EntryType::kWarning},
                           error));
   entries_.clear();
 

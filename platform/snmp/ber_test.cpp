@@ -23,7 +23,7 @@ TEST(BerTest, LengthsTakeTheirShortestForm) {
     size_t length;
     const char* encoded;
   } cases[] = {
-      {0, "00"},       {127, "7F"},         {128, "81 80"},         {255, "81 FF"},
+      {0, "00"},         {127, "7F"},         {128, "81 80"},         {255, "81 FF"},
       {256, "82 01 00"}, {65535, "82 FF FF"}, {65536, "83 01 00 00"},
   };
   for (const auto& c : cases) {
@@ -92,8 +92,8 @@ TEST(BerTest, OctetStringsShortEmptyAndLong) {
 }
 
 TEST(BerTest, ParsersRefuseWhatTheyCannotCarry) {
-  for (const char* bad : {"", "1", "1.", ".1.3", "1..3", "3.1", "1.40", "1.3.a", "1.3.4294967296",
-                          "1.03", "1.3 ", "1,3,6"}) {
+  for (const char* bad :
+       {"", "1", "1.", ".1.3", "1..3", "3.1", "1.40", "1.3.a", "1.3.4294967296", "1.03", "1.3 ", "1,3,6"}) {
     EXPECT_FALSE(ParseObjectIdentifier(bad)) << '"' << bad << '"';
   }
   EXPECT_EQ(ParseObjectIdentifier("2.100"), (std::vector<uint32_t>{2, 100}));
@@ -104,8 +104,8 @@ TEST(BerTest, ParsersRefuseWhatTheyCannotCarry) {
   }
   EXPECT_EQ(ParseIpv4("192.168.0.255"), (std::array<uint8_t, 4>{192, 168, 0, 255}));
 
-  for (const char* bad : {"", "-", "12abc", " 12", "12 ", "+5", "2147483648", "-2147483649", "1e3",
-                          "99999999999"}) {
+  for (const char* bad :
+       {"", "-", "12abc", " 12", "12 ", "+5", "2147483648", "-2147483649", "1e3", "99999999999"}) {
     EXPECT_FALSE(ParseDecimal32(bad)) << '"' << bad << '"';
   }
   EXPECT_EQ(ParseDecimal32("-2147483648"), INT32_MIN);

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "platform/clock/simulated_clock.h"
+#include "platform/eventloop/qt_clock.h"
 
 namespace corvane::platform {
 namespace {
@@ -179,6 +180,27 @@ TEST_F(SnmpAgentTest, CloseDropsUndeliveredNotifications) {
   Prepare(receiver.destination());
   agent_->Send();
   EXPECT_EQ(receiver.Receive(), agent_->Message().Encode());
+}
+
+// Under the real clock the notification comes from Qt's own loop, within a
+// short pause of real time.
+TEST(SnmpAgentRealClockTest, MissingReceiverIsNotifiedDuringAPause) {
+  QtClock clock;
+  auto agent = CreateSnmpAgent(clock);
+  int errors = 0;
+  agent->on_error = [&](int number, const std::string&) { errors += number == 10054; };
+  agent->Open();
+  Receiver gone;
+  const std::string destination = gone.destination();
+  gone.Close();
+  agent->Endpoint().SetDestination(destination, 0);
+  SnmpTrapMessage& message = agent->Message();
+  message.SetMessageType(kSnmpTrapMessageType);
+  message.SetEnterprise("1.3.6.1.4.1.7365.2.1.2");
+  message.SetAgentAddress("127.0.0.1");
+  agent->Send();
+  for (int i = 0; i < 20 && errors == 0; ++i) PauseWithEvents(clock, Duration(10), Duration(10));
+  EXPECT_EQ(errors, 1);
 }
 
 }  // namespace

@@ -52,9 +52,9 @@ class SnmpTrapMessage {
   // Only the trap message (36) is known.
   void SetMessageType(int message_type);
   void SetEnterprise(std::string_view oid);
-  void SetGenericTrap(int generic_trap);      // 0..6
+  void SetGenericTrap(int generic_trap);        // 0..6
   void SetSpecificTrap(int64_t specific_trap);  // signed 32 bits
-  void SetTimeStamp(int64_t hundredths);      // 0..4294967295
+  void SetTimeStamp(int64_t hundredths);        // 0..4294967295
   void SetAgentAddress(std::string_view dotted_ipv4);
   // Refuses a variable whose object identifier, type code or value is
   // missing or does not fit its type code.

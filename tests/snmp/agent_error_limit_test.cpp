@@ -17,6 +17,7 @@
 #include "service/frm_corvane_srv.h"
 #include "service/trap_composer.h"
 #include "tests/snmp/loopback.h"
+#include "tests/snmp/qt_environment.h"
 
 namespace corvane::service {
 namespace {
@@ -70,14 +71,17 @@ TEST(AgentErrorLimitTest, SixRefusalsEndAllTraps) {
     for (const auto& line : platform::ReadTextLines(folder / "Debug" / "AppEventCorvane.txt")) {
       entries.push_back(line.substr(line.find('\t') + 1));
     }
-    const std::string refused = "1\tfrmCorvaneSrv_snmpAgent_Error\tError 10054: Connection refused by the trap "
-                                "receiver (127.0.0.1:" + std::to_string(port) + ")";
-    EXPECT_THAT(entries,
-                ElementsAre("3\tfrmCorvaneSrv_dartSvc_State\tService Started, Version 2.22", refused, refused,
-                            refused, refused, refused,
-                            "2\tfrmCorvaneSrv_snmpAgent_Error\tThis may depend on 'Trap receiver does not exist'",
-                            "2\tfrmCorvaneSrv_snmpAgent_Error\tThe Snmp Agent will NOT try to send any more traps.",
-                            refused));
+    const std::string refused =
+        "1\tfrmCorvaneSrv_snmpAgent_Error\tError 10054: Connection refused by the trap "
+        "receiver (127.0.0.1:" +
+        std::to_string(port) + ")";
+    EXPECT_THAT(
+        entries,
+        ElementsAre("3\tfrmCorvaneSrv_dartSvc_State\tService Started, Version 2.22", refused, refused,
+                    refused, refused, refused,
+                    "2\tfrmCorvaneSrv_snmpAgent_Error\tThis may depend on 'Trap receiver does not exist'",
+                    "2\tfrmCorvaneSrv_snmpAgent_Error\tThe Snmp Agent will NOT try to send any more traps.",
+                    refused));
 
     // A receiver on the same port now: neither kind of trap reaches it.
     corvane::testing::Receiver receiver(port);

@@ -1,7 +1,7 @@
 #pragma once
-// What the SNMP tests with real sockets share: Qt's application object for
-// the agent's socket notifier, UDP ports on 127.0.0.1 that the test picks,
-// and a receiver that waits a short, bounded real time for a datagram.
+// What the tests with real trap sockets share: UDP ports on 127.0.0.1 that
+// the test picks, and a receiver that waits a short, bounded real time for a
+// datagram.
 
 #include <arpa/inet.h>
 #include <gtest/gtest.h>
@@ -9,24 +9,11 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
-#include <QCoreApplication>
 #include <cstdint>
 #include <string>
 #include <vector>
 
 namespace corvane::testing {
-
-class QtEnvironment : public ::testing::Environment {
- public:
-  void SetUp() override { app_ = new QCoreApplication(argc_, argv_); }
-  void TearDown() override { delete app_; }
-
- private:
-  int argc_ = 1;
-  char name_[8] = "test";
-  char* argv_[2] = {name_, nullptr};
-  QCoreApplication* app_ = nullptr;
-};
 
 // A UDP socket bound to 127.0.0.1:port (0: one the system picks).
 inline int BindLoopbackUdp(uint16_t port) {

@@ -21,6 +21,7 @@
 #include "platform/system/text_file.h"
 #include "service/trap_composer.h"
 #include "tests/snmp/loopback.h"
+#include "tests/snmp/qt_environment.h"
 
 extern char** environ;
 
@@ -62,8 +63,8 @@ class SnmptrapdTest : public ::testing::Test {
     const std::string config = (folder_ / "snmptrapd.conf").string();
     const std::string log = log_.string();
     const std::string listen = "udp:127.0.0.1:" + std::to_string(port_);
-    std::vector<std::string> args = {"snmptrapd", "-C", "-c", config, "-m", "", "-On", "-n",
-                                     "-f",        "-Lf", log, listen};
+    std::vector<std::string> args = {"snmptrapd", "-C", "-c", config, "-m", "",
+                                     "-On",       "-n", "-f", "-Lf",  log,  listen};
     std::vector<char*> argv;
     for (auto& arg : args) argv.push_back(arg.data());
     argv.push_back(nullptr);
@@ -115,7 +116,9 @@ class SnmptrapdTest : public ::testing::Test {
   // to the next dated line (a long value goes on over several lines).
   std::vector<std::string> TrapLines(std::string_view enterprise) {
     const auto lines = platform::ReadTextLines(log_);
-    auto dated = [](const std::string& line) { return line.size() > 4 && line[4] == '-' && std::isdigit(line[0]); };
+    auto dated = [](const std::string& line) {
+      return line.size() > 4 && line[4] == '-' && std::isdigit(line[0]);
+    };
     for (size_t i = 1; i + 1 < lines.size(); ++i) {
       if (!lines[i].starts_with("\t." + std::string(enterprise) + " ")) continue;
       std::string variables = lines[i + 1];
@@ -137,10 +140,12 @@ class SnmptrapdTest : public ::testing::Test {
 
 TEST_F(SnmptrapdTest, ReceivesTheEventTrapAndTheInformationTrap) {
   const std::string message = "Disque plein: \xC3\xA9t\xC3\xA9 \xE2\x82\xAC";  // "été €"
-  const EventRecord event{"Application", "10233", "2026-12-11 09:05:07", "2 - Warning", "Demo-Provider", "",
-                          "100",         "S-1-5-18", "HOST01", message};
+  const EventRecord event{
+      "Application", "10233", "2026-12-11 09:05:07", "2 - Warning", "Demo-Provider", "", "100", "S-1-5-18",
+      "HOST01",      message};
   SendTrap(ctx_, event, 3);
-  SendInfoTrap(ctx_, "frmCorvaneSrv", "dartSvc_State", "Service Started, Version 2.22", EntryType::kInformation);
+  SendInfoTrap(ctx_, "frmCorvaneSrv", "dartSvc_State", "Service Started, Version 2.22",
+               EntryType::kInformation);
   // Both traps end with an INTEGER 3 (the rule number, the entry type).
   ASSERT_TRUE(WaitForLog("= INTEGER: 3", 2)) << platform::ReadWholeFile(log_);
   clock_.ProcessEvents();
@@ -150,22 +155,22 @@ TEST_F(SnmptrapdTest, ReceivesTheEventTrapAndTheInformationTrap) {
   ASSERT_EQ(event_trap.size(), 3u) << platform::ReadWholeFile(log_);
   // Agent address, then the transport, then the community.
   EXPECT_THAT(event_trap[0], HasSubstr(" 10.20.30.40 [10.20.30.40] (via UDP: [127.0.0.1]:"));
-  EXPECT_THAT(event_trap[0], HasSubstr("->[127.0.0.1]:" + std::to_string(port_) +
-                                       ") TRAP, SNMP v1, community tamber"));
+  EXPECT_THAT(event_trap[0],
+              HasSubstr("->[127.0.0.1]:" + std::to_string(port_) + ") TRAP, SNMP v1, community tamber"));
   // Generic 6 with specific 1, and the time-stamp of 30 days (259200000).
   EXPECT_EQ(event_trap[1],
             "\t.1.3.6.1.4.1.7365.1.17.2 Enterprise Specific Trap (1) Uptime: 30 days, 0:00:00.00");
   const std::string p = ".1.3.6.1.4.1.7365.1.17.1.1.";
-  EXPECT_EQ(event_trap[2], "\t" + p + "1 = INTEGER: 10233\t" +                     //
-                               p + "2 = STRING: \"2026-12-11 09:05:07\"\t" +       //
-                               p + "3 = STRING: \"Application\"\t" +               //
-                               p + "4 = INTEGER: 2\t" +                            //
-                               p + "5 = STRING: \"Demo-Provider\"\t" +             //
-                               p + "6 = \"\"\t" +                                  //
-                               p + "7 = INTEGER: 100\t" +                          //
-                               p + "8 = STRING: \"S-1-5-18\"\t" +                  //
-                               p + "9 = STRING: \"HOST01\"\t" +                    //
-                               p + "10 = Hex-STRING: " + Hex(message) + "\t" +     //
+  EXPECT_EQ(event_trap[2], "\t" + p + "1 = INTEGER: 10233\t" +                  //
+                               p + "2 = STRING: \"2026-12-11 09:05:07\"\t" +    //
+                               p + "3 = STRING: \"Application\"\t" +            //
+                               p + "4 = INTEGER: 2\t" +                         //
+                               p + "5 = STRING: \"Demo-Provider\"\t" +          //
+                               p + "6 = \"\"\t" +                               //
+                               p + "7 = INTEGER: 100\t" +                       //
+                               p + "8 = STRING: \"S-1-5-18\"\t" +               //
+                               p + "9 = STRING: \"HOST01\"\t" +                 //
+                               p + "10 = Hex-STRING: " + Hex(message) + "\t" +  //
                                p + "11 = INTEGER: 3");
 
   const auto info_trap = TrapLines("1.3.6.1.4.1.7365.2.1.2");
@@ -173,12 +178,13 @@ TEST_F(SnmptrapdTest, ReceivesTheEventTrapAndTheInformationTrap) {
   EXPECT_THAT(info_trap[0], HasSubstr(" 10.20.30.40 [10.20.30.40] (via UDP: [127.0.0.1]:"));
   EXPECT_THAT(info_trap[0], HasSubstr("TRAP, SNMP v1, community tamber"));
   // Counted in whole seconds: the event trap's half-second pause does not show.
-  EXPECT_EQ(info_trap[1], "\t.1.3.6.1.4.1.7365.2.1.2 Enterprise Specific Trap (1) Uptime: 30 days, 0:00:00.00");
+  EXPECT_EQ(info_trap[1],
+            "\t.1.3.6.1.4.1.7365.2.1.2 Enterprise Specific Trap (1) Uptime: 30 days, 0:00:00.00");
   const std::string q = ".1.3.6.1.4.1.7365.2.1.1.";
-  EXPECT_EQ(info_trap[2], "\t" + q + "1 = STRING: \"10.20.30.40\"\t" +            //
-                              q + "2 = STRING: \"Corvane\"\t" +                   //
-                              q + "3 = STRING: \"frmCorvaneSrv\"\t" +             //
-                              q + "4 = STRING: \"dartSvc_State\"\t" +             //
+  EXPECT_EQ(info_trap[2], "\t" + q + "1 = STRING: \"10.20.30.40\"\t" +                 //
+                              q + "2 = STRING: \"Corvane\"\t" +                        //
+                              q + "3 = STRING: \"frmCorvaneSrv\"\t" +                  //
+                              q + "4 = STRING: \"dartSvc_State\"\t" +                  //
                               q + "5 = STRING: \"Service Started, Version 2.22\"\t" +  //
                               q + "6 = INTEGER: 3");
 }
