@@ -8,6 +8,7 @@
 #include "platform/clock/date_time.h"
 #include "platform/system/text_file.h"
 #include "service/event_reader.h"
+#include "service/trap_composer.h"
 #include "service/polling_cycle.h"
 
 namespace corvane::service {
@@ -29,9 +30,11 @@ constexpr std::string_view kDatabaseErrorMessage =
 }  // namespace
 
 FrmCorvaneSrv::FrmCorvaneSrv(platform::Clock& clock, platform::ServiceHostControl& dartSvc,
-                             platform::MessageBoxFunction message_box, std::filesystem::path program_folder)
+                             platform::SnmpAgent& snmpAgent, platform::MessageBoxFunction message_box,
+                             std::filesystem::path program_folder)
     : clock_(clock),
       dartSvc_(dartSvc),
+      snmpAgent_(snmpAgent),
       message_box_(std::move(message_box)),
       program_folder_(std::move(program_folder)),
       timer1_(clock.CreateTimer()),
@@ -42,6 +45,13 @@ FrmCorvaneSrv::FrmCorvaneSrv(platform::Clock& clock, platform::ServiceHostContro
                                     std::string_view text, EntryType type) {
     WriteAppEvent(module, procedure, text, type);
   };
+  context_.snmp_agent = &snmpAgent_;
+  senders_.SendTrap = [this](const EventRecord& event, int16_t rule) {
+    SendTrap(context_, event, rule);
+  };
+  snmpAgent_.on_error = [this](int number, const std::string& description) {
+    snmpAgent_Error(number, description);
+  };
   dartSvc_.on_state = [this] { dartSvc_State(); };
   // The host control's error notification is accepted and ignored.
   dartSvc_.on_error = [](int, const std::string&) {};
@@ -50,6 +60,7 @@ FrmCorvaneSrv::FrmCorvaneSrv(platform::Clock& clock, platform::ServiceHostContro
 FrmCorvaneSrv::~FrmCorvaneSrv() {
   dartSvc_.on_state = nullptr;
   dartSvc_.on_error = nullptr;
+  snmpAgent_.on_error = nullptr;
 }
 
 void FrmCorvaneSrv::ShowMessage(std::string text, platform::MessageIcon icon, std::string title) {
@@ -153,7 +164,7 @@ void FrmCorvaneSrv::StartSequence() {
   }
   state.settings = ReadGeneralSettings(state.DbConnectString, SettingsRead::kAtStart);
   state.SecondsToNextPoll = state.settings.LogCheckInterval;
-  // Opening the SNMP agent belongs here, before the pause.
+  snmpAgent_.Open();
   context_.PauseWithEvents(1000);
   state.TrapsAllowed = true;
   state.ServiceStartTime = clock_.Now();
@@ -169,6 +180,10 @@ void FrmCorvaneSrv::timer1_Timer() {
   state.SecondsToNextPoll -= 30;
   if (state.SecondsToNextPoll > 0) return;
   PollingCycle();
+}
+
+void FrmCorvaneSrv::snmpAgent_Error(int number, const std::string& description) {
+  service::snmpAgent_Error(context_, number, description);
 }
 
 void FrmCorvaneSrv::PollingCycle() { service::PollingCycle(context_, *timer1_, senders_); }
@@ -190,7 +205,7 @@ void FrmCorvaneSrv::WriteAppEvent(std::string_view module, std::string_view proc
     line += text;
     platform::AppendTextLine(state.AppFolder / "Debug" / "AppEventCorvane.txt", line);
     context_.PauseWithEvents(500);
-    // The information trap of this entry goes out here while TrapsAllowed.
+    SendInfoTrap(context_, module, procedure, text, type);
   } catch (...) {
   }
 }

@@ -7,10 +7,12 @@
 #include <filesystem>
 #include <memory>
 #include <optional>
+#include <string>
 #include <string_view>
 
 #include "platform/clock/clock.h"
 #include "platform/scm/service_host.h"
+#include "platform/snmp/snmp_agent.h"
 #include "platform/system/message_box.h"
 #include "platform/system/single_instance.h"
 #include "service/filter_engine.h"
@@ -26,7 +28,8 @@ inline constexpr platform::Duration kTimerFirstInterval{5000};
 class FrmCorvaneSrv {
  public:
   FrmCorvaneSrv(platform::Clock& clock, platform::ServiceHostControl& dartSvc,
-                platform::MessageBoxFunction message_box, std::filesystem::path program_folder);
+                platform::SnmpAgent& snmpAgent, platform::MessageBoxFunction message_box,
+                std::filesystem::path program_folder);
   ~FrmCorvaneSrv();
 
   // The start-up handler. Returns the exit status when the program is to end
@@ -35,6 +38,7 @@ class FrmCorvaneSrv {
 
   void dartSvc_State();
   void timer1_Timer();
+  void snmpAgent_Error(int number, const std::string& description);
   void WriteAppEvent(std::string_view module, std::string_view procedure, std::string_view text,
                      EntryType type);
 
@@ -50,13 +54,15 @@ class FrmCorvaneSrv {
 
   platform::Clock& clock_;
   platform::ServiceHostControl& dartSvc_;
+  platform::SnmpAgent& snmpAgent_;
   platform::MessageBoxFunction message_box_;
   std::filesystem::path program_folder_;
   std::unique_ptr<platform::SingleInstanceLock> instance_lock_;
   std::unique_ptr<platform::Timer> timer1_;
   ServiceContext context_;
-  // Where the filter engine's sends go. Syslog forwarding is not connected
-  // yet: a syslog action only writes its report line.
+  // Where the filter engine's sends go: event traps through SendTrap. Syslog
+  // forwarding is not connected yet: a syslog action only writes its report
+  // line.
   FilterSenders senders_;
   Operation operation_ = Operation::kNone;
 };

@@ -13,6 +13,7 @@
 #include "platform/clock/simulated_clock.h"
 #include "platform/scm/scm_error.h"
 #include "platform/system/text_file.h"
+#include "service/fake_snmp_agent.h"
 
 namespace corvane::service {
 namespace {
@@ -64,7 +65,7 @@ class FrmCorvaneSrvTest : public ::testing::Test {
   FrmCorvaneSrv& Form() {
     if (!form_) {
       form_ = std::make_unique<FrmCorvaneSrv>(
-          clock_, host_, [this](const platform::MessageBoxRequest& r) { messages_.push_back(r.text); },
+          clock_, host_, agent_, [this](const platform::MessageBoxRequest& r) { messages_.push_back(r.text); },
           folder_);
     }
     return *form_;
@@ -93,6 +94,7 @@ class FrmCorvaneSrvTest : public ::testing::Test {
   std::filesystem::path folder_;
   platform::SimulatedClock clock_{*platform::MakeLocalTime(2026, 12, 11, 10, 0, 0)};
   FakeHost host_;
+  FakeSnmpAgent agent_;
   std::vector<std::string> messages_;
   std::unique_ptr<FrmCorvaneSrv> form_;
 };
@@ -153,9 +155,10 @@ TEST_F(FrmCorvaneSrvTest, SecondInstanceIsRefusedWhateverItsArguments) {
   ASSERT_EQ(Form().Form_Load(""), std::nullopt);
   for (const char* arguments : {"", "-install", "-uninstall"}) {
     FakeHost other_host;
+    FakeSnmpAgent other_agent;
     std::vector<std::string> other_messages;
     FrmCorvaneSrv second(
-        clock_, other_host,
+        clock_, other_host, other_agent,
         [&](const platform::MessageBoxRequest& r) { other_messages.push_back(r.text); }, folder_);
     EXPECT_EQ(second.Form_Load(arguments), 1);
     EXPECT_THAT(other_messages, ElementsAre("The Corvane Service is already running."));
@@ -190,6 +193,44 @@ TEST_F(FrmCorvaneSrvTest, StartSequenceClearsDebugFilesAndLogsTheStart) {
   EXPECT_TRUE(Form().timer1().IsActive());
   // The pauses: 1000 ms in the sequence, 500 ms after the log line.
   EXPECT_EQ(clock_.slept(), 1500ms);
+  // The agent is opened before the start's entry goes out as an information trap.
+  EXPECT_THAT(agent_.calls, ElementsAre("open", "endpoint close", "endpoint destination 127.0.0.1:162 0", "send"));
+  ASSERT_EQ(agent_.sent.size(), 1u);
+  const auto& variables = agent_.sent[0].message.Variables();
+  ASSERT_EQ(variables.size(), 6u);
+  EXPECT_EQ(variables[4].Value(), "Service Started, Version 2.22");
+  EXPECT_EQ(agent_.sent[0].message.TimeStamp(), 0u);
+}
+
+TEST_F(FrmCorvaneSrvTest, InformationTrapCutsTheTextTheLogKeepsWhole) {
+  Start();
+  const std::string text = std::string(299, 'x') + "!";
+  clock_.Sleep(30 * 24h);
+  Form().WriteAppEvent("modCorvaneSrv", "FilterTest", text, EntryType::kError);
+  EXPECT_EQ(AppLogEntries().back(), "1\tmodCorvaneSrv_FilterTest\t" + text);
+  ASSERT_EQ(agent_.sent.size(), 2u);
+  const auto& trap = agent_.sent[1].message;
+  EXPECT_EQ(trap.Variables()[4].Value(), std::string(240, 'x'));
+  EXPECT_EQ(trap.Variables()[5].Value(), "1");
+  // Sent after the entry's pause: 30 days and two half-second pauses after the start.
+  EXPECT_EQ(trap.TimeStamp(), 259200000u + 100u);
+}
+
+TEST_F(FrmCorvaneSrvTest, AgentErrorsEndTrapsAfterTheSixth) {
+  Start();
+  for (int i = 0; i < 6; ++i) agent_.Raise(10054, "Connection refused by the trap receiver (127.0.0.1:162)");
+  const auto entries = AppLogEntries();
+  ASSERT_EQ(entries.size(), 1u + 5 + 3);
+  EXPECT_EQ(entries[1], "1\tfrmCorvaneSrv_snmpAgent_Error\tError 10054: Connection refused by the trap "
+                        "receiver (127.0.0.1:162)");
+  EXPECT_EQ(entries[6], "2\tfrmCorvaneSrv_snmpAgent_Error\tThis may depend on 'Trap receiver does not exist'");
+  EXPECT_EQ(entries[7], "2\tfrmCorvaneSrv_snmpAgent_Error\tThe Snmp Agent will NOT try to send any more traps.");
+  EXPECT_EQ(entries[8], entries[1]);
+  // The start and the first five error entries went out as traps; nothing after.
+  EXPECT_EQ(agent_.sent.size(), 6u);
+  host_.Raise(0);
+  EXPECT_EQ(agent_.sent.size(), 6u);
+  EXPECT_EQ(AppLogEntries().back(), "3\tfrmCorvaneSrv_dartSvc_State\tService Stopped");
 }
 
 TEST_F(FrmCorvaneSrvTest, StartSequenceReadsThePolicyLineFromTheIni) {

@@ -5,6 +5,7 @@
 
 #include "platform/eventloop/qt_clock.h"
 #include "platform/scm/service_host.h"
+#include "platform/snmp/snmp_agent.h"
 #include "platform/system/app_folder.h"
 #include "service/frm_corvane_srv.h"
 
@@ -19,7 +20,8 @@ int main(int argc, char** argv) {
   const auto folder = corvane::platform::ProgramFolder();
   corvane::platform::QtClock clock;
   auto host = corvane::platform::CreateServiceHost(folder / "CorvaneSrv");
-  corvane::service::FrmCorvaneSrv form(clock, *host, corvane::platform::StderrMessageBox(), folder);
+  auto agent = corvane::platform::CreateSnmpAgent(clock);
+  corvane::service::FrmCorvaneSrv form(clock, *host, *agent, corvane::platform::StderrMessageBox(), folder);
   if (const auto exit_status = form.Form_Load(arguments)) return *exit_status;
   return app.exec();
 }

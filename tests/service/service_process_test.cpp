@@ -11,9 +11,12 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <memory>
 #include <thread>
 
+#include "common/database/database.h"
 #include "platform/system/text_file.h"
+#include "tests/snmp/loopback.h"
 
 namespace {
 
@@ -60,6 +63,14 @@ class ServiceProcessTest : public ::testing::Test {
     fs::create_directories(app_ / "Backup");
     fs::copy_file(bin_ / "CorvaneSrv", app_ / "CorvaneSrv");
     ASSERT_EQ(RunCommand(Q(bin_ / "corvane-db") + " create " + Q(app_ / "Corvane.mdb")).exit_status, 0);
+    // The service's traps go to a receiver of the test's own.
+    const uint16_t trap_port = corvane::testing::FreeConfigurablePort();
+    ASSERT_NE(trap_port, 0);
+    trap_receiver_ = std::make_unique<corvane::testing::Receiver>(trap_port);
+    corvane::Connection db = corvane::Connection::Open(corvane::DbConnectString(app_));
+    corvane::Recordset settings = corvane::Recordset::Open(db, "Settings_General");
+    settings.SetField("NmsPort", static_cast<int>(trap_port));
+    settings.Update();
     ::setenv("CORVANE_SCM_DIR", (root_ / "scm").c_str(), 1);
   }
   void TearDown() override {
@@ -87,7 +98,17 @@ class ServiceProcessTest : public ::testing::Test {
     return true;
   }
 
+  // Waits, bounded, for a datagram holding `text`.
+  bool TrapHolds(const std::string& text) {
+    for (int i = 0; i < 25; ++i) {
+      const auto datagram = trap_receiver_->Receive();
+      if (std::string(datagram.begin(), datagram.end()).find(text) != std::string::npos) return true;
+    }
+    return false;
+  }
+
   fs::path bin_, root_, app_;
+  std::unique_ptr<corvane::testing::Receiver> trap_receiver_;
 };
 
 TEST_F(ServiceProcessTest, InstallStartStopUninstall) {
@@ -104,6 +125,7 @@ TEST_F(ServiceProcessTest, InstallStartStopUninstall) {
   ASSERT_GT(pid, 0) << query;
   ASSERT_TRUE(WaitFor([&] { return AppLog().find("Service Started, Version 2.22") != std::string::npos; }))
       << AppLog();
+  EXPECT_TRUE(TrapHolds("Service Started, Version 2.22"));
   EXPECT_EQ(RunCommand(Sc("start Corvane")).exit_status, 1);
 
   // A second copy of the program refuses to run while the service runs.
