@@ -21,6 +21,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <map>
+#include <random>
 #include <string>
 #include <thread>
 #include <vector>
@@ -66,20 +67,23 @@ bool WaitFor(Condition condition, std::chrono::milliseconds limit) {
   return true;
 }
 
-// A UDP port on 127.0.0.1 that was free a moment ago.
+// A UDP port on 127.0.0.1 that was free a moment ago. The settings keep
+// ports as signed 16-bit numbers, so it lies below 32768, under the range
+// the system hands out for port 0; the test picks among those itself.
 int FreeLoopbackPort() {
-  const int fd = ::socket(AF_INET, SOCK_DGRAM, 0);
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  socklen_t length = sizeof address;
-  if (::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
-      ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
+  std::mt19937 random(static_cast<unsigned>(::getpid()));
+  for (int attempt = 0; attempt < 200; ++attempt) {
+    const int port = std::uniform_int_distribution<int>(20000, 32767)(random);
+    const int fd = ::socket(AF_INET, SOCK_DGRAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    address.sin_port = htons(static_cast<uint16_t>(port));
+    const bool free = ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
     ::close(fd);
-    return -1;
+    if (free) return port;
   }
-  ::close(fd);
-  return ntohs(address.sin_port);
+  return -1;
 }
 
 // One trap as snmptrapd printed it: the header line, then its variables by
