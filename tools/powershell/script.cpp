@@ -134,7 +134,7 @@ std::variant<std::vector<Statement>, ParseError> ParseScript(std::string_view te
         const Token& token = tokens[i];
         if (token.kind == TokenKind::kRedirect || token.kind == TokenKind::kAppend) {
           if (!IsValue(tokens[i + 1])) {
-            return ParseError{"Missing file specification after redirection operator."};
+            return ParseError{"Missing file name after redirection operator."};
           }
           if (statement.output_file) {
             return ParseError{"The output stream for this command is already redirected."};

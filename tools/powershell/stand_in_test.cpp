@@ -119,7 +119,7 @@ TEST_F(StandInTest, FailuresLeaveTheFileAsPowerShellDoes) {
       {"variables", "get-winevent -logname $env:x > " + out_.string(), "Unexpected token '$'", false},
       {"empty pipe element", "get-winevent -listlog * | | format-list > " + out_.string(),
        "An empty pipe element is not allowed.", false},
-      {"no target", "get-winevent -listlog * | format-list >", "Missing file specification", false},
+      {"no target", "get-winevent -listlog * | format-list >", "Missing file name", false},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
