@@ -154,7 +154,7 @@ TEST_F(PollingCycleProcessTest, ATickDuringALongPollStartsNoSecondPoll) {
   ServiceState& state = context_.state;
   state.SecondsToNextPoll = 60;
   int ticks_inside = 0;
-  int ticks_refused = 0;  // ticks inside a poll whose countdown ran out
+  int ticks_refused = 0;      // ticks inside a poll whose countdown ran out
   timer_->on_timeout = [&] {  // the form's countdown
     if (state.poll_running) ++ticks_inside;
     state.SecondsToNextPoll -= 30;
