@@ -8,8 +8,8 @@
 #include "platform/clock/date_time.h"
 #include "platform/system/text_file.h"
 #include "service/event_reader.h"
-#include "service/trap_composer.h"
 #include "service/polling_cycle.h"
+#include "service/trap_composer.h"
 
 namespace corvane::service {
 namespace {
@@ -42,13 +42,10 @@ FrmCorvaneSrv::FrmCorvaneSrv(platform::Clock& clock, platform::ServiceHostContro
   timer1_->SetInterval(kTimerFirstInterval);
   timer1_->on_timeout = [this] { timer1_Timer(); };
   context_.write_app_event = [this](std::string_view module, std::string_view procedure,
-                                    std::string_view text, EntryType type) {
-    WriteAppEvent(module, procedure, text, type);
-  };
+                                    std::string_view text,
+                                    EntryType type) { WriteAppEvent(module, procedure, text, type); };
   context_.snmp_agent = &snmpAgent_;
-  senders_.SendTrap = [this](const EventRecord& event, int16_t rule) {
-    SendTrap(context_, event, rule);
-  };
+  senders_.SendTrap = [this](const EventRecord& event, int16_t rule) { SendTrap(context_, event, rule); };
   snmpAgent_.on_error = [this](int number, const std::string& description) {
     snmpAgent_Error(number, description);
   };
@@ -188,8 +185,8 @@ void FrmCorvaneSrv::snmpAgent_Error(int number, const std::string& description) 
 
 void FrmCorvaneSrv::PollingCycle() { service::PollingCycle(context_, *timer1_, senders_); }
 
-void FrmCorvaneSrv::WriteAppEvent(std::string_view module, std::string_view procedure,
-                                  std::string_view text, EntryType type) {
+void FrmCorvaneSrv::WriteAppEvent(std::string_view module, std::string_view procedure, std::string_view text,
+                                  EntryType type) {
   // Any failure here ends the writer silently: there is nowhere left to
   // report it.
   try {

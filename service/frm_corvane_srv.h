@@ -27,9 +27,8 @@ inline constexpr platform::Duration kTimerFirstInterval{5000};
 
 class FrmCorvaneSrv {
  public:
-  FrmCorvaneSrv(platform::Clock& clock, platform::ServiceHostControl& dartSvc,
-                platform::SnmpAgent& snmpAgent, platform::MessageBoxFunction message_box,
-                std::filesystem::path program_folder);
+  FrmCorvaneSrv(platform::Clock& clock, platform::ServiceHostControl& dartSvc, platform::SnmpAgent& snmpAgent,
+                platform::MessageBoxFunction message_box, std::filesystem::path program_folder);
   ~FrmCorvaneSrv();
 
   // The start-up handler. Returns the exit status when the program is to end

@@ -65,8 +65,8 @@ class FrmCorvaneSrvTest : public ::testing::Test {
   FrmCorvaneSrv& Form() {
     if (!form_) {
       form_ = std::make_unique<FrmCorvaneSrv>(
-          clock_, host_, agent_, [this](const platform::MessageBoxRequest& r) { messages_.push_back(r.text); },
-          folder_);
+          clock_, host_, agent_,
+          [this](const platform::MessageBoxRequest& r) { messages_.push_back(r.text); }, folder_);
     }
     return *form_;
   }
@@ -108,12 +108,21 @@ TEST_F(FrmCorvaneSrvTest, CommandLineTable) {
     std::vector<std::string> entries;
   } cases[] = {
       {"", std::nullopt, {"run"}, {}, {}},
-      {"-install", 0, {"install Corvane 1"}, {"Corvane Service Installed Successfully."},
+      {"-install",
+       0,
+       {"install Corvane 1"},
+       {"Corvane Service Installed Successfully."},
        {"3\tfrmCorvaneSrv_Form_Load\tService Installed"}},
-      {"-installX", 0, {"install Corvane 1"}, {"Corvane Service Installed Successfully."},
+      {"-installX",
+       0,
+       {"install Corvane 1"},
+       {"Corvane Service Installed Successfully."},
        {"3\tfrmCorvaneSrv_Form_Load\tService Installed"}},
       {"-install_noMsg", 0, {"install Corvane 1"}, {}, {"3\tfrmCorvaneSrv_Form_Load\tService Installed"}},
-      {"-uninstall", 0, {"uninstall Corvane"}, {"Corvane Service Uninstalled Successfully."},
+      {"-uninstall",
+       0,
+       {"uninstall Corvane"},
+       {"Corvane Service Uninstalled Successfully."},
        {"3\tfrmCorvaneSrv_Form_Load\tService Uninstalled"}},
       {"-INSTALL", 1, {}, {"Invalid command option."}, {}},
       {"-uninstallX", 1, {}, {"Invalid command option."}, {}},
@@ -194,7 +203,8 @@ TEST_F(FrmCorvaneSrvTest, StartSequenceClearsDebugFilesAndLogsTheStart) {
   // The pauses: 1000 ms in the sequence, 500 ms after the log line.
   EXPECT_EQ(clock_.slept(), 1500ms);
   // The agent is opened before the start's entry goes out as an information trap.
-  EXPECT_THAT(agent_.calls, ElementsAre("open", "endpoint close", "endpoint destination 127.0.0.1:162 0", "send"));
+  EXPECT_THAT(agent_.calls,
+              ElementsAre("open", "endpoint close", "endpoint destination 127.0.0.1:162 0", "send"));
   ASSERT_EQ(agent_.sent.size(), 1u);
   const auto& variables = agent_.sent[0].message.Variables();
   ASSERT_EQ(variables.size(), 6u);
@@ -221,10 +231,13 @@ TEST_F(FrmCorvaneSrvTest, AgentErrorsEndTrapsAfterTheSixth) {
   for (int i = 0; i < 6; ++i) agent_.Raise(10054, "Connection refused by the trap receiver (127.0.0.1:162)");
   const auto entries = AppLogEntries();
   ASSERT_EQ(entries.size(), 1u + 5 + 3);
-  EXPECT_EQ(entries[1], "1\tfrmCorvaneSrv_snmpAgent_Error\tError 10054: Connection refused by the trap "
-                        "receiver (127.0.0.1:162)");
-  EXPECT_EQ(entries[6], "2\tfrmCorvaneSrv_snmpAgent_Error\tThis may depend on 'Trap receiver does not exist'");
-  EXPECT_EQ(entries[7], "2\tfrmCorvaneSrv_snmpAgent_Error\tThe Snmp Agent will NOT try to send any more traps.");
+  EXPECT_EQ(entries[1],
+            "1\tfrmCorvaneSrv_snmpAgent_Error\tError 10054: Connection refused by the trap "
+            "receiver (127.0.0.1:162)");
+  EXPECT_EQ(entries[6],
+            "2\tfrmCorvaneSrv_snmpAgent_Error\tThis may depend on 'Trap receiver does not exist'");
+  EXPECT_EQ(entries[7],
+            "2\tfrmCorvaneSrv_snmpAgent_Error\tThe Snmp Agent will NOT try to send any more traps.");
   EXPECT_EQ(entries[8], entries[1]);
   // The start and the first five error entries went out as traps; nothing after.
   EXPECT_EQ(agent_.sent.size(), 6u);
@@ -251,8 +264,9 @@ TEST_F(FrmCorvaneSrvTest, SecondRunningNotificationDoesNothing) {
 TEST_F(FrmCorvaneSrvTest, FailedStartIsLoggedAndLeavesTheTimerOff) {
   SetSetting("NmsIpAddr", nullptr);
   Start();
-  EXPECT_THAT(AppLogEntries(),
-              ElementsAre("1\tfrmCorvaneSrv_dartSvc_State\tInvalid use of Null (Settings_General.NmsIpAddr)"));
+  EXPECT_THAT(
+      AppLogEntries(),
+      ElementsAre("1\tfrmCorvaneSrv_dartSvc_State\tInvalid use of Null (Settings_General.NmsIpAddr)"));
   EXPECT_FALSE(Form().timer1().IsActive());
   EXPECT_FALSE(Form().context().state.TrapsAllowed);
 }
@@ -295,8 +309,7 @@ TEST_F(FrmCorvaneSrvTest, CountdownGivesTheFirstPoll) {
     }
     ASSERT_TRUE(poll_at);
     // The timer starts with ServiceStartTime, before the start's log line.
-    EXPECT_EQ(*poll_at - Form().context().state.ServiceStartTime,
-              std::chrono::seconds(seconds_to_poll));
+    EXPECT_EQ(*poll_at - Form().context().state.ServiceStartTime, std::chrono::seconds(seconds_to_poll));
     EXPECT_EQ(Form().timer1().Interval(), 30000ms);
   }
 }

@@ -239,7 +239,8 @@ Recordset Recordset::Open(Connection& connection, std::string_view table) {
   if (connection.handle() == nullptr) throw DatabaseError("The connection is closed");
   Recordset rs(connection, std::string(table));
   {
-    Statement exists(connection.handle(), "SELECT count(*) FROM sqlite_master WHERE type='table' AND name=? COLLATE NOCASE");
+    Statement exists(connection.handle(),
+                     "SELECT count(*) FROM sqlite_master WHERE type='table' AND name=? COLLATE NOCASE");
     exists.Bind(1, FieldValue(std::string(table)));
     exists.Step();
     if (exists.Column(0) == FieldValue(int64_t{0})) {

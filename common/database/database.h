@@ -81,7 +81,9 @@ class Recordset {
 
   bool Eof() const { return position_ >= rows_.size(); }
   void MoveFirst() { position_ = 0; }
-  void MoveNext() { if (!Eof()) ++position_; }
+  void MoveNext() {
+    if (!Eof()) ++position_;
+  }
   size_t RecordCount() const { return rows_.size(); }
 
   // The current record's column; an unknown column or no current record

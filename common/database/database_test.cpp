@@ -41,8 +41,8 @@ class DatabaseTest : public ::testing::Test {
     Recordset rs = Recordset::Open(db, "Event_Filter");
     rs.AddNew();
     rs.SetField("Enabled", std::move(enabled));
-    for (const char* column : {"SeverityExp", "Severity", "Category", "EventID", "UserName", "Computer",
-                               "Message", "Action"}) {
+    for (const char* column :
+         {"SeverityExp", "Severity", "Category", "EventID", "UserName", "Computer", "Message", "Action"}) {
       rs.SetField(column, "*");
     }
     rs.SetField("Log", log);
@@ -183,9 +183,7 @@ TEST_F(DatabaseTest, OpenFailuresAreClear) {
   EXPECT_THROW(Connection::Open("Provider=x;Persist Security Info=False"), DatabaseError);
   const auto junk = dir_ / "junk";
   std::filesystem::create_directories(junk);
-  {
-    std::ofstream(junk / "Corvane.mdb") << "this is not a database, it is a text file of some length";
-  }
+  { std::ofstream(junk / "Corvane.mdb") << "this is not a database, it is a text file of some length"; }
   EXPECT_THROW(Connection::Open(DbConnectString(junk)), DatabaseError);
   Connection db = Connection::Open(connect_);
   EXPECT_THROW(Recordset::Open(db, "NoSuchTable"), DatabaseError);

@@ -23,8 +23,8 @@ constexpr Duration kStartPoll = 20ms;
 bool ValidName(std::string_view name) {
   if (name.empty() || name.size() > 256) return false;
   for (char c : name) {
-    const bool ok = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
-                    c == '_' || c == '-' || c == '.';
+    const bool ok = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_' ||
+                    c == '-' || c == '.';
     if (!ok) return false;
   }
   return name != "." && name != "..";

@@ -134,11 +134,13 @@ TEST_F(ServiceProcessTest, InstallStartStopUninstall) {
   EXPECT_THAT(second.output, HasSubstr("The Corvane Service is already running."));
 
   ASSERT_EQ(RunCommand(Sc("stop Corvane")).exit_status, 0);
-  ASSERT_TRUE(WaitFor([&] { return RunCommand(Sc("query Corvane")).output.find("STOPPED") != std::string::npos; }));
+  ASSERT_TRUE(
+      WaitFor([&] { return RunCommand(Sc("query Corvane")).output.find("STOPPED") != std::string::npos; }));
   EXPECT_THAT(AppLog(), HasSubstr("\t3\tfrmCorvaneSrv_dartSvc_State\tService Stopped\r\n"));
   // The manager's child was reparented; the zombie, if nobody reaps it,
   // counts as ended.
-  EXPECT_TRUE(WaitFor([&] { return ::kill(pid, 0) != 0 || Zombie(pid); })) << "the service process did not end";
+  EXPECT_TRUE(WaitFor([&] { return ::kill(pid, 0) != 0 || Zombie(pid); }))
+      << "the service process did not end";
   EXPECT_EQ(RunCommand(Sc("stop Corvane")).exit_status, 1);
 
   const Result uninstall = RunCommand(Q(app_ / "CorvaneSrv") + " -uninstall");
