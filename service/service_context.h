@@ -11,6 +11,10 @@
 #include "platform/clock/clock.h"
 #include "service/service_state.h"
 
+namespace corvane::platform {
+class SnmpAgent;
+}
+
 namespace corvane::service {
 
 enum class EntryType : int16_t { kError = 1, kWarning = 2, kInformation = 3 };
@@ -20,6 +24,9 @@ struct ServiceContext {
 
   platform::Clock& clock;
   ServiceState state;
+  // The form's SNMP agent, which the trap composer sends through; none in
+  // tests of procedures that send no traps.
+  platform::SnmpAgent* snmp_agent = nullptr;
 
   // The application log writer; the form installs its WriteAppEvent here.
   // Until then (in tests of single procedures) entries are only collected

@@ -10,6 +10,7 @@
 
 #include "common/database/settings.h"
 #include "platform/clock/clock.h"
+#include "service/sent_key_list.h"
 
 namespace corvane::service {
 
@@ -34,6 +35,11 @@ struct ServiceState {
   bool FirstCycle = true;
   int32_t SecondsToNextPoll = 0;
   std::array<LogSlot, kMaxLogSlots> log_slots;
+  // The day's keys of sent events, for duplicate dropping.
+  corvane::service::SentKeyList SentKeyList;
+  // Set while a poll runs: a tick handled inside one of its pauses only
+  // counts down and never starts a second poll.
+  bool poll_running = false;
 };
 
 }  // namespace corvane::service

@@ -44,8 +44,8 @@ std::string FormatDateTime(TimePoint when) {
 }
 
 std::optional<TimePoint> MakeLocalTime(int year, int month, int day, int hour, int minute, int second) {
-  if (year < 1 || year > 9999 || month < 1 || month > 12 || day < 1 || day > 31 || hour < 0 ||
-      hour > 23 || minute < 0 || minute > 59 || second < 0 || second > 59) {
+  if (year < 1 || year > 9999 || month < 1 || month > 12 || day < 1 || day > 31 || hour < 0 || hour > 23 ||
+      minute < 0 || minute > 59 || second < 0 || second > 59) {
     return std::nullopt;
   }
   std::tm f{};
@@ -67,8 +67,8 @@ std::optional<TimePoint> MakeLocalTime(int year, int month, int day, int hour, i
 std::optional<TimePoint> ParseDateTime(std::string_view text) {
   int year = 0, month = 0, day = 0, hour = 0, minute = 0, second = 0;
   if (text.size() != 10 && text.size() != 19) return std::nullopt;
-  if (!ReadNumber(text, 0, 4, year) || text[4] != '-' || !ReadNumber(text, 5, 2, month) ||
-      text[7] != '-' || !ReadNumber(text, 8, 2, day)) {
+  if (!ReadNumber(text, 0, 4, year) || text[4] != '-' || !ReadNumber(text, 5, 2, month) || text[7] != '-' ||
+      !ReadNumber(text, 8, 2, day)) {
     return std::nullopt;
   }
   if (text.size() == 19 &&

@@ -1,9 +1,9 @@
+#include "platform/clock/date_time.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdlib>
 #include <ctime>
-
-#include "platform/clock/date_time.h"
 
 namespace corvane::platform {
 namespace {

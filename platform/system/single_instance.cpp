@@ -6,8 +6,7 @@
 
 namespace corvane::platform {
 
-std::unique_ptr<SingleInstanceLock> SingleInstanceLock::TryAcquire(
-    const std::filesystem::path& lock_file) {
+std::unique_ptr<SingleInstanceLock> SingleInstanceLock::TryAcquire(const std::filesystem::path& lock_file) {
   const int fd = ::open(lock_file.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
   if (fd < 0) return nullptr;
   if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
