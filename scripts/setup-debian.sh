@@ -7,4 +7,4 @@ apt-get install -y --no-install-recommends \
   ca-certificates cmake ninja-build g++ clang libclang-rt-14-dev pkg-config make \
   qt6-base-dev libsqlite3-dev sqlite3 \
   libgtest-dev libgmock-dev googletest libbenchmark-dev \
-  snmptrapd snmp procps
+  snmptrapd snmp procps binutils
