@@ -27,6 +27,7 @@
 #include <vector>
 
 #include "platform/system/text_file.h"
+#include "tests/support/run_command.h"
 
 namespace {
 
@@ -35,23 +36,8 @@ using namespace std::chrono_literals;
 using ::testing::HasSubstr;
 using ::testing::Not;
 
-struct Result {
-  int exit_status = -1;
-  std::string output;
-};
-
-Result RunCommand(const std::string& command) {
-  Result result;
-  FILE* pipe = ::popen((command + " 2>&1").c_str(), "r");
-  if (pipe == nullptr) return result;
-  char buffer[512];
-  while (size_t n = std::fread(buffer, 1, sizeof buffer, pipe)) result.output.append(buffer, n);
-  const int status = ::pclose(pipe);
-  result.exit_status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  return result;
-}
-
-std::string Q(const fs::path& path) { return "'" + path.string() + "'"; }
+using corvane::testing::Q;
+using corvane::testing::RunCommand;
 
 std::string ReadIfThere(const fs::path& file) {
   return fs::exists(file) ? corvane::platform::ReadWholeFile(file) : "";
@@ -59,12 +45,7 @@ std::string ReadIfThere(const fs::path& file) {
 
 template <typename Condition>
 bool WaitFor(Condition condition, std::chrono::milliseconds limit) {
-  const auto deadline = std::chrono::steady_clock::now() + limit;
-  while (!condition()) {
-    if (std::chrono::steady_clock::now() > deadline) return false;
-    std::this_thread::sleep_for(100ms);
-  }
-  return true;
+  return corvane::testing::WaitFor(condition, limit, 100ms);
 }
 
 // A UDP port on 127.0.0.1 that was free a moment ago. The settings keep
@@ -210,9 +191,10 @@ class ForwardingE2eTest : public ::testing::Test {
   // Writes one entry with corvane-eventlog and returns its record id.
   std::string WriteEvent(const std::string& log, const std::string& source, int id, const std::string& level,
                          const std::string& message) {
-    const Result r = RunCommand(Q(app_ / "corvane-eventlog") + " write --log '" + log + "' --source '" +
-                                source + "' --id " + std::to_string(id) + " --level " + level +
-                                " --message '" + message + "' --computer host01 --user S-1-5-18");
+    const corvane::testing::CommandResult r =
+        RunCommand(Q(app_ / "corvane-eventlog") + " write --log '" + log + "' --source '" + source +
+                   "' --id " + std::to_string(id) + " --level " + level + " --message '" + message +
+                   "' --computer host01 --user S-1-5-18");
     EXPECT_EQ(r.exit_status, 0) << r.output;
     std::string record_id = r.output;
     while (!record_id.empty() && (record_id.back() == '\n' || record_id.back() == '\r')) {
@@ -255,7 +237,7 @@ TEST_F(ForwardingE2eTest, NewEntriesArriveAsTrapsAtTheNextPoll) {
   WriteEvent("System", "Demo-Old", 2, "Error", "written before the start");
 
   ASSERT_EQ(RunCommand(Q(app_ / "CorvaneSrv") + " -install_noMsg").exit_status, 0) << AppLog();
-  const Result start = RunCommand(Sc("start Corvane"));
+  const corvane::testing::CommandResult start = RunCommand(Sc("start Corvane"));
   ASSERT_EQ(start.exit_status, 0) << start.output;
   ASSERT_TRUE(WaitFor([&] { return HasInfoTrap("Service Started, Version 2.22"); }, 15s))
       << "no start trap; application log:\n"

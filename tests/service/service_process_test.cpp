@@ -17,27 +17,16 @@
 #include "common/database/database.h"
 #include "platform/system/text_file.h"
 #include "tests/snmp/loopback.h"
+#include "tests/support/run_command.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 using ::testing::HasSubstr;
 
-struct Result {
-  int exit_status = -1;
-  std::string output;
-};
-
-Result RunCommand(const std::string& command) {
-  Result result;
-  FILE* pipe = ::popen((command + " 2>&1").c_str(), "r");
-  if (pipe == nullptr) return result;
-  char buffer[512];
-  while (size_t n = std::fread(buffer, 1, sizeof buffer, pipe)) result.output.append(buffer, n);
-  const int status = ::pclose(pipe);
-  result.exit_status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  return result;
-}
+using corvane::testing::CommandResult;
+using corvane::testing::Q;
+using corvane::testing::RunCommand;
 
 bool Zombie(int pid) {
   std::string stat;
@@ -81,7 +70,6 @@ class ServiceProcessTest : public ::testing::Test {
     fs::remove_all(root_);
   }
 
-  static std::string Q(const fs::path& path) { return "'" + path.string() + "'"; }
   std::string Sc(const std::string& arguments) { return Q(bin_ / "corvane-sc") + " " + arguments; }
   std::string AppLog() {
     const auto file = app_ / "Debug" / "AppEventCorvane.txt";
@@ -89,13 +77,8 @@ class ServiceProcessTest : public ::testing::Test {
   }
   // Real processes take real time; the waits are bounded and short.
   template <typename Condition>
-  static bool WaitFor(Condition condition, std::chrono::milliseconds limit = std::chrono::seconds(10)) {
-    const auto deadline = std::chrono::steady_clock::now() + limit;
-    while (!condition()) {
-      if (std::chrono::steady_clock::now() > deadline) return false;
-      std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    }
-    return true;
+  static bool WaitFor(Condition condition) {
+    return corvane::testing::WaitFor(condition, std::chrono::seconds(10));
   }
 
   // Waits, bounded, for a datagram holding `text`.
@@ -112,12 +95,12 @@ class ServiceProcessTest : public ::testing::Test {
 };
 
 TEST_F(ServiceProcessTest, InstallStartStopUninstall) {
-  const Result install = RunCommand(Q(app_ / "CorvaneSrv") + " -install_noMsg");
+  const CommandResult install = RunCommand(Q(app_ / "CorvaneSrv") + " -install_noMsg");
   ASSERT_EQ(install.exit_status, 0) << install.output;
   EXPECT_EQ(install.output, "");
   EXPECT_THAT(AppLog(), HasSubstr("\t3\tfrmCorvaneSrv_Form_Load\tService Installed\r\n"));
 
-  const Result start = RunCommand(Sc("start Corvane"));
+  const CommandResult start = RunCommand(Sc("start Corvane"));
   ASSERT_EQ(start.exit_status, 0) << start.output;
   const std::string query = RunCommand(Sc("query Corvane")).output;
   EXPECT_THAT(query, HasSubstr("RUNNING"));
@@ -129,7 +112,7 @@ TEST_F(ServiceProcessTest, InstallStartStopUninstall) {
   EXPECT_EQ(RunCommand(Sc("start Corvane")).exit_status, 1);
 
   // A second copy of the program refuses to run while the service runs.
-  const Result second = RunCommand(Q(app_ / "CorvaneSrv") + " -install");
+  const CommandResult second = RunCommand(Q(app_ / "CorvaneSrv") + " -install");
   EXPECT_EQ(second.exit_status, 1);
   EXPECT_THAT(second.output, HasSubstr("The Corvane Service is already running."));
 
@@ -143,20 +126,20 @@ TEST_F(ServiceProcessTest, InstallStartStopUninstall) {
       << "the service process did not end";
   EXPECT_EQ(RunCommand(Sc("stop Corvane")).exit_status, 1);
 
-  const Result uninstall = RunCommand(Q(app_ / "CorvaneSrv") + " -uninstall");
+  const CommandResult uninstall = RunCommand(Q(app_ / "CorvaneSrv") + " -uninstall");
   EXPECT_EQ(uninstall.exit_status, 0) << uninstall.output;
   EXPECT_THAT(uninstall.output, HasSubstr("Corvane Service Uninstalled Successfully."));
-  const Result gone = RunCommand(Sc("query Corvane"));
+  const CommandResult gone = RunCommand(Sc("query Corvane"));
   EXPECT_EQ(gone.exit_status, 1);
   EXPECT_THAT(gone.output, HasSubstr("1060"));
 }
 
 TEST_F(ServiceProcessTest, CommandLineRefusals) {
-  const Result invalid = RunCommand(Q(app_ / "CorvaneSrv") + " -INSTALL");
+  const CommandResult invalid = RunCommand(Q(app_ / "CorvaneSrv") + " -INSTALL");
   EXPECT_EQ(invalid.exit_status, 1);
   EXPECT_THAT(invalid.output, HasSubstr("Invalid command option."));
   fs::remove(app_ / "Corvane.mdb");
-  const Result no_db = RunCommand(Q(app_ / "CorvaneSrv") + " -install");
+  const CommandResult no_db = RunCommand(Q(app_ / "CorvaneSrv") + " -install");
   EXPECT_EQ(no_db.exit_status, 1);
   EXPECT_THAT(no_db.output, HasSubstr("Corvane.mdb does not exits."));
   EXPECT_EQ(RunCommand(Sc("query Corvane")).exit_status, 1);
