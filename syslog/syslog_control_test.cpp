@@ -244,6 +244,19 @@ TEST(SysLogControl, EmptyRemoteHostFailsTheSendInsteadOfReachingThisHost) {
   EXPECT_EQ(LastDescription(), "[10049] Can't assign requested address");
 }
 
+TEST(SysLogControl, EmptyRemoteHostFailsTheActivationWithUseConnection) {
+  auto control = NewControl();
+  ASSERT_EQ(control->put_RemoteHost(u""), kOk);
+  control->put_LocalHost(u"127.0.0.1");
+  control->put_LocalPort(0);
+  ASSERT_EQ(ConfigOf(control.get(), "UseConnection=True"), "");
+  EXPECT_EQ(control->put_Active(kVariantTrue), StatusForCode(10049));
+  EXPECT_EQ(LastDescription(), "[10049] Can't assign requested address");
+  int16_t active = kVariantTrue;
+  control->get_Active(&active);
+  EXPECT_EQ(active, kVariantFalse);
+}
+
 TEST(SysLogControl, ConfigSettingsReadAndWriteByName) {
   auto control = NewControl();
   struct Case {
@@ -312,12 +325,17 @@ TEST(SysLogControl, ConfigRefusesWhatNoLayerKnows) {
 }
 
 TEST(SysLogControl, ConfigRefusesACodePageWithoutConverter) {
-  auto control = NewControl();
-  Status status = kOk;
-  ConfigOf(control.get(), "CodePage=12345", &status);
-  EXPECT_EQ(status, StatusForCode(10022));
-  EXPECT_EQ(LastDescription(), "Unsupported code page.");
-  EXPECT_EQ(ConfigOf(control.get(), "CodePage"), "0");
+  // No converter, or one that does not keep ASCII (UTF-16 would garble every
+  // later setting, the Config call that could undo it included).
+  for (const char* code_page : {"CodePage=12345", "CodePage=1200", "CodePage=1201"}) {
+    SCOPED_TRACE(code_page);
+    auto control = NewControl();
+    Status status = kOk;
+    ConfigOf(control.get(), code_page, &status);
+    EXPECT_EQ(status, StatusForCode(10022));
+    EXPECT_EQ(LastDescription(), "Unsupported code page.");
+    EXPECT_EQ(ConfigOf(control.get(), "CodePage"), "0");
+  }
 }
 
 TEST(SysLogControl, PacketInPacketBIsARuntimeReadOnlyProperty) {

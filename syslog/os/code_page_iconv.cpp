@@ -180,7 +180,12 @@ std::u16string Utf8ToWide(std::string_view bytes) {
 bool IsSupportedCodePage(int code_page) {
   if (IsUtf8(code_page)) return true;
   Converter probe(ConverterName(code_page), NativeUtf16());
-  return probe.ok();
+  if (!probe.ok()) return false;
+  // Every setting, address and the Config text itself are ASCII; a code page
+  // that does not keep ASCII as it is (UTF-16, say) would garble them all,
+  // including the Config call that could undo it.
+  const auto ascii = WideToBytes(u"CodePage=0 127.0.0.1", code_page);
+  return ascii && *ascii == "CodePage=0 127.0.0.1";
 }
 
 std::optional<std::string> WideToBytes(std::u16string_view text, int code_page) {

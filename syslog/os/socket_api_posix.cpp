@@ -267,6 +267,17 @@ int SocketApi::Close(SocketHandle handle) {
   return ::close(static_cast<int>(handle)) == 0 ? 0 : LastError();
 }
 
+namespace {
+
+bool IsUnspecified(const SocketAddress& address) {
+  for (size_t i = 0; i < (address.family == Family::kIpv4 ? 4u : 16u); ++i) {
+    if (address.bytes[i] != 0) return false;
+  }
+  return true;
+}
+
+}  // namespace
+
 int SocketApi::Bind(SocketHandle handle, const SocketAddress& address) {
   sockaddr_storage storage;
   const socklen_t length = ToSockaddr(address, &storage);
@@ -276,6 +287,8 @@ int SocketApi::Bind(SocketHandle handle, const SocketAddress& address) {
 }
 
 int SocketApi::Connect(SocketHandle handle, const SocketAddress& address) {
+  // As with SendTo: connecting to 0.0.0.0 (or ::) would mean this host.
+  if (IsUnspecified(address)) return 10049;
   sockaddr_storage storage;
   const socklen_t length = ToSockaddr(address, &storage);
   return ::connect(static_cast<int>(handle), reinterpret_cast<sockaddr*>(&storage), length) == 0
@@ -294,11 +307,7 @@ IoResult SocketApi::SendTo(SocketHandle handle, const uint8_t* data, size_t leng
   // Linux delivers a datagram for 0.0.0.0 (or ::) to this host; Windows
   // refuses that address, and a control with no RemoteHost must not quietly
   // talk to local services.
-  bool unspecified = true;
-  for (size_t i = 0; i < (to.family == Family::kIpv4 ? 4u : 16u); ++i) {
-    if (to.bytes[i] != 0) unspecified = false;
-  }
-  if (unspecified) return {10049, 0};
+  if (IsUnspecified(to)) return {10049, 0};
   sockaddr_storage storage;
   const socklen_t address_length = ToSockaddr(to, &storage);
   const ssize_t sent = ::sendto(static_cast<int>(handle), data, length, MSG_NOSIGNAL,
