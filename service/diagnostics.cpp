@@ -1,5 +1,6 @@
 #include "service/diagnostics.h"
 
+#include <chrono>
 #include <sqlite3.h>
 
 #include <stdexcept>
@@ -45,6 +46,8 @@ void RemoveIfExists(const fs::path& path) {
 
 // SQLite's own busy wait would sleep past the clock; this one pauses through
 // it, processing events, for up to about five seconds.
+constexpr std::chrono::seconds kBackupPatience{30};
+
 int BusyPause(void* context, int attempts) {
   if (attempts >= 500) return 0;
   static_cast<const ServiceContext*>(context)->PauseWithEvents(10);
@@ -81,11 +84,19 @@ void CopyDatabase(const fs::path& from, const fs::path& to, const ServiceContext
     throw std::runtime_error("Cannot back up the database: " + std::string(sqlite3_errmsg(target.get())));
   }
   int rc = SQLITE_OK;
-  // All pages in one step: the copy then comes from one read transaction.
-  do {
+  // All pages in one step: the copy then comes from one read transaction. A
+  // writer that never lets go must not hold the midnight poll for ever: after
+  // the deadline the backup fails with an entry and yesterday's copy stays.
+  const auto deadline = context.clock.Now() + kBackupPatience;
+  for (;;) {
     rc = sqlite3_backup_step(backup, -1);
-    if (rc == SQLITE_BUSY || rc == SQLITE_LOCKED) context.PauseWithEvents(100);
-  } while (rc == SQLITE_OK || rc == SQLITE_BUSY || rc == SQLITE_LOCKED);
+    if (rc == SQLITE_OK) continue;
+    if ((rc == SQLITE_BUSY || rc == SQLITE_LOCKED) && context.clock.Now() < deadline) {
+      context.PauseWithEvents(100);
+      continue;
+    }
+    break;
+  }
   sqlite3_backup_finish(backup);
   if (rc != SQLITE_DONE) {
     throw std::runtime_error("Cannot back up the database '" + from.string() + "': " + sqlite3_errstr(rc));

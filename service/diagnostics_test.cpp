@@ -195,6 +195,22 @@ TEST_F(BackupTest, WaitsOnTheClockWhileAWriterHoldsTheDatabase) {
   EXPECT_EQ(copy.Count("Event_Log"), 1001);
 }
 
+TEST_F(BackupTest, AWriterThatNeverLetsGoFailsTheBackupInsteadOfHangingIt) {
+  Db console(folder / "Corvane.mdb");
+  console.Exec("BEGIN EXCLUSIVE");
+  console.Exec("INSERT INTO Event_Log VALUES ('never committed')");
+  const auto started = clock.Now();
+  BackupDatabase(context);
+  ASSERT_EQ(entries.size(), 1u);
+  EXPECT_EQ(entries[0].procedure, "BackupDatabase");
+  EXPECT_EQ(entries[0].type, EntryType::kError);
+  EXPECT_GE(clock.Now() - started, 30s);
+  EXPECT_LT(clock.Now() - started, 2min);
+  EXPECT_EQ(BackupFiles().size(), 2u);  // no half-made copy left behind
+  EXPECT_EQ(ReadTextLines(folder / "Backup" / "Corvane.mdb"), std::vector<std::string>{"yesterday's copy"});
+  console.Exec("ROLLBACK");
+}
+
 TEST_F(BackupTest, FailureKeepsTheOldBackup) {
   fs::remove(folder / "Corvane.mdb");
   BackupDatabase(context);
