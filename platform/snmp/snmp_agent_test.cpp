@@ -12,24 +12,14 @@
 
 #include "platform/clock/simulated_clock.h"
 #include "platform/eventloop/qt_clock.h"
+#include "tests/support/qt_environment.h"
 
 namespace corvane::platform {
 namespace {
 
 using ::testing::HasSubstr;
 
-class QtEnvironment : public ::testing::Environment {
- public:
-  void SetUp() override { app_ = new QCoreApplication(argc_, argv_); }
-  void TearDown() override { delete app_; }
-
- private:
-  int argc_ = 1;
-  char name_[16] = "snmp_agent_test";
-  char* argv_[2] = {name_, nullptr};
-  QCoreApplication* app_ = nullptr;
-};
-const auto* const kQt = ::testing::AddGlobalTestEnvironment(new QtEnvironment);
+const auto* const kQt = ::testing::AddGlobalTestEnvironment(new corvane::testing::QtEnvironment);
 
 // A UDP socket on 127.0.0.1 at a port the system picks; closed, it leaves a
 // port where nothing listens.

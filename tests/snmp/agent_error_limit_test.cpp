@@ -17,7 +17,7 @@
 #include "service/frm_corvane_srv.h"
 #include "service/trap_composer.h"
 #include "tests/snmp/loopback.h"
-#include "tests/snmp/qt_environment.h"
+#include "tests/support/qt_environment.h"
 
 namespace corvane::service {
 namespace {

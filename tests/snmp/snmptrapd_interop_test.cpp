@@ -21,7 +21,7 @@
 #include "platform/system/text_file.h"
 #include "service/trap_composer.h"
 #include "tests/snmp/loopback.h"
-#include "tests/snmp/qt_environment.h"
+#include "tests/support/qt_environment.h"
 
 extern char** environ;
 

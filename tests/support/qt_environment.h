@@ -1,6 +1,6 @@
 #pragma once
-// Qt's application object for the whole test program, so the SNMP agent's
-// socket notifier has an event dispatcher on the test's thread.
+// Qt's application object for the whole test program, so sockets watched by
+// socket notifiers have an event dispatcher on the test's thread.
 
 #include <gtest/gtest.h>
 
